@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Sourced by the test and bench scripts: starts a private PulseAudio server with a null sink and an
+# Xvfb display, and stops both (by their PIDs) when the calling shell exits.
+quillet_services_start() {
+    export XDG_RUNTIME_DIR
+    XDG_RUNTIME_DIR=$(mktemp -d)
+    chmod 700 "$XDG_RUNTIME_DIR"
+    unset PULSE_SERVER
+    pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+        --load="module-null-sink sink_name=null" --load=module-native-protocol-unix \
+        >/dev/null 2>&1
+    for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; return 1; }
+
+    local display=":$((90 + RANDOM % 500))"
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    QUILLET_XVFB_PID=$!
+    export QUILLET_X_DISPLAY="$display"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+    trap quillet_services_stop EXIT
+}
+
+quillet_services_stop() {
+    local pid_file="$XDG_RUNTIME_DIR/pulse/pid"
+    [ -f "$pid_file" ] && kill "$(cat "$pid_file")" 2>/dev/null
+    [ -n "${QUILLET_XVFB_PID:-}" ] && kill "$QUILLET_XVFB_PID" 2>/dev/null
+    rm -rf "$XDG_RUNTIME_DIR"
+}
