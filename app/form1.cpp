@@ -1,0 +1,259 @@
+#include "app/form1.h"
+
+#include "app/selection_slider.h"
+#include "app/wave_view.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMouseEvent>
+
+namespace {
+QFont arial(double points, bool bold, bool underline = false) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    font.setUnderline(underline);
+    return font;
+}
+
+void place(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(twips(left), twips(top), twips(width), twips(height));
+}
+
+template <typename T> T* make(QWidget* parent, const char* name) {
+    auto* widget = new T(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QPushButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
+                           const QString& icon, int left, int top) {
+    auto* button = make<QPushButton>(parent, name);
+    button->setText(caption);
+    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(icon)));
+    button->setIconSize(QSize(caption.isEmpty() ? 40 : 24, caption.isEmpty() ? 40 : 24));
+    place(button, left, top, 690, 735);
+    return button;
+}
+
+QComboBox* dropDown(QWidget* parent, const char* name, const QStringList& entries,
+                    const QRect& twipsRect) {
+    auto* list = make<QComboBox>(parent, name);
+    list->addItems(entries);
+    list->setEditable(false);
+    // Nothing is selected until the stored settings are put in.
+    list->setCurrentIndex(-1);
+    place(list, twipsRect.x(), twipsRect.y(), twipsRect.width(), twipsRect.height());
+    return list;
+}
+} // namespace
+
+static void initResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+QString Form1::programFile(const QString& name) {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+Form1::Form1(QWidget* parent) : QWidget(parent) {
+    initResources();
+    setObjectName(QStringLiteral("Form1"));
+    resize(721, 485);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setFont(arial(9, true));
+    setMouseTracking(true);
+
+    TabControl1 = make<QTabWidget>(this, "TabControl1");
+    place(TabControl1, 0, 1170, 10815, 4725);
+    TabControl1->setMouseTracking(true);
+    TabControl1->installEventFilter(this);
+    auto* workPage = new QWidget;
+    auto* settingsPage = new QWidget;
+    TabControl1->addTab(workPage, QStringLiteral("&Quillet"));
+    TabControl1->addTab(settingsPage, QStringLiteral("&Settings"));
+    createWorkPage(workPage);
+    createSettingsPage(settingsPage);
+    createBottomRow();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(10);
+
+    Form_Load();
+    Timer1->start();
+    Timer2->start();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createWorkPage(QWidget* page) {
+    lblFilename = make<QLabel>(page, "lblFilename");
+    lblFilename->setText(QStringLiteral("Filename:"));
+    place(lblFilename, 120, 570, 810, 225);
+
+    txtAudioFile = make<QLineEdit>(page, "txtAudioFile");
+    txtAudioFile->setText(
+        QStringLiteral(" Please open media first or drag & drop the audio file here"));
+    place(txtAudioFile, 960, 480, 9735, 405);
+
+    ScrollFrame = make<QFrame>(page, "ScrollFrame");
+    place(ScrollFrame, 135, 990, 10520, 1980);
+    PicWave = make<WaveView>(ScrollFrame, "PicWave");
+    place(PicWave, 0, 0, 10470, 1905);
+    PicWave->setToolTip(QStringLiteral("Drag and drop audio file here"));
+
+    Slider1 = make<SelectionSlider>(page, "Slider1");
+    place(Slider1, 0, 2880, 10770, 555);
+
+    cmdPlay =
+        pictureButton(page, "cmdPlay", QStringLiteral("Play"), QStringLiteral("play"), 165, 3735);
+    cmdPause = pictureButton(page, "cmdPause", QStringLiteral("Pause"), QStringLiteral("pause"),
+                             900, 3735);
+    cmdStop =
+        pictureButton(page, "cmdStop", QStringLiteral("Stop"), QStringLiteral("stop"), 1620, 3735);
+    cmdBeginCut = pictureButton(page, "cmdBeginCut", QStringLiteral("Begin Cut"),
+                                QStringLiteral("begincut"), 2340, 3735);
+    cmdEndCut = pictureButton(page, "cmdEndCut", QStringLiteral("End Cut"),
+                              QStringLiteral("endcut"), 3060, 3735);
+    cmdPlaySelection = pictureButton(page, "cmdPlaySelection", QStringLiteral("Play Selection"),
+                                     QStringLiteral("playselection"), 3780, 3735);
+    for (QPushButton* button :
+         {cmdPlay, cmdPause, cmdStop, cmdBeginCut, cmdEndCut, cmdPlaySelection})
+        button->setFont(arial(7, true));
+
+    const auto timeFrame = [page](const char* frameName, const char* labelName,
+                                  const QString& caption, int left, QLabel*& label) {
+        auto* frame = make<QGroupBox>(page, frameName);
+        frame->setTitle(caption);
+        place(frame, left, 3615, 1455, 855);
+        label = make<QLabel>(frame, labelName);
+        label->setText(QStringLiteral("00:00:00"));
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(arial(14.25, true));
+        place(label, 120, 360, 1200, 345);
+        return frame;
+    };
+    Frame3 = timeFrame("Frame3", "lblTime", QStringLiteral("Time"), 4605, lblTime);
+    Frame4 = timeFrame("Frame4", "lblTotalTime", QStringLiteral("Total Time"), 6165, lblTotalTime);
+    Frame5 = timeFrame("Frame5", "lblBeginCut", QStringLiteral("Begin Time"), 7725, lblBeginCut);
+    Frame6 = timeFrame("Frame6", "lblEndCut", QStringLiteral("End Time"), 9285, lblEndCut);
+}
+
+void Form1::createSettingsPage(QWidget* page) {
+    Frame1 = make<QGroupBox>(page, "Frame1");
+    Frame1->setTitle(QStringLiteral("Output MP3 Settings"));
+    place(Frame1, 120, 480, 10575, 1095);
+    Frame2 = make<QGroupBox>(page, "Frame2");
+    Frame2->setTitle(QStringLiteral("Save Cutted Audio To"));
+    place(Frame2, 120, 1680, 10575, 1935);
+
+    const auto label = [](QWidget* parent, int index, const QString& text, int left, int top) {
+        auto* l = new QLabel(text, parent);
+        l->setObjectName(QStringLiteral("Label1_%1").arg(index));
+        l->move(twips(left), twips(top));
+        l->adjustSize();
+        return l;
+    };
+    Label1[0] = label(Frame1, 0, QStringLiteral("Bitrate:"), 240, 540);
+    cboBitrate = dropDown(Frame1, "cboBitrate",
+                          {QStringLiteral("32"), QStringLiteral("48"), QStringLiteral("56"),
+                           QStringLiteral("64"), QStringLiteral("80"), QStringLiteral("96"),
+                           QStringLiteral("112"), QStringLiteral("128"), QStringLiteral("192"),
+                           QStringLiteral("224"), QStringLiteral("256"), QStringLiteral("320")},
+                          QRect(960, 480, 1695, 345));
+    Label1[1] = label(Frame1, 1, QStringLiteral("Frequency:"), 3120, 540);
+    cboFrequency =
+        dropDown(Frame1, "cboFrequency",
+                 {QStringLiteral("48000"), QStringLiteral("44100"), QStringLiteral("32000"),
+                  QStringLiteral("24000"), QStringLiteral("22050"), QStringLiteral("16000"),
+                  QStringLiteral("12050"), QStringLiteral("8000")},
+                 QRect(4080, 480, 2535, 345));
+    Label1[2] = label(Frame1, 2, QStringLiteral("Channel:"), 7080, 540);
+    cboChannels =
+        dropDown(Frame1, "cboChannels", {QStringLiteral("Mono"), QStringLiteral("Stereo")},
+                 QRect(7920, 480, 1695, 345));
+
+    txtOutputFolder = make<QLineEdit>(Frame2, "txtOutputFolder");
+    place(txtOutputFolder, 240, 360, 9375, 450);
+    cmdSaveTo = make<QPushButton>(Frame2, "cmdSaveTo");
+    cmdSaveTo->setText(QStringLiteral("..."));
+    place(cmdSaveTo, 9720, 360, 735, 375);
+    Label1[3] = label(Frame2, 3, QStringLiteral("Output Format:"), 240, 1020);
+    cboOutputFormat = dropDown(Frame2, "cboOutputFormat",
+                               {QStringLiteral("MP3"), QStringLiteral("WMA"), QStringLiteral("WAV"),
+                                QStringLiteral("AMR")},
+                               QRect(1560, 960, 1695, 345));
+    chkAutoOpen = make<QCheckBox>(Frame2, "chkAutoOpen");
+    chkAutoOpen->setText(QStringLiteral("Auto Open Output Folder"));
+    place(chkAutoOpen, 3480, 960, 2655, 375);
+}
+
+void Form1::createBottomRow() {
+    ProgressBar1 = make<QProgressBar>(this, "ProgressBar1");
+    place(ProgressBar1, 0, 6030, 10770, 405);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setFormat(QStringLiteral(" Ready"));
+    ProgressBar1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    const QString none;
+    cmdFacebook = pictureButton(this, "cmdFacebook", none, QStringLiteral("facebook"), 6480, 6480);
+    cmdTwitter = pictureButton(this, "cmdTwitter", none, QStringLiteral("twitter"), 7200, 6480);
+    cmdDelicious =
+        pictureButton(this, "cmdDelicious", none, QStringLiteral("delicious"), 7920, 6480);
+    cmdDig = pictureButton(this, "cmdDig", none, QStringLiteral("digg"), 8640, 6480);
+    cmdStumbleUpon =
+        pictureButton(this, "cmdStumbleUpon", none, QStringLiteral("stumbleupon"), 9360, 6480);
+    cmdReddit = pictureButton(this, "cmdReddit", none, QStringLiteral("reddit"), 10080, 6480);
+    cmdReddit->setIconSize(QSize(43, 43));
+
+    lblAbout = make<QLabel>(this, "lblAbout");
+    lblAbout->setText(QStringLiteral("About the software"));
+    lblAbout->setFont(arial(11.25, true, true));
+    lblAbout->setStyleSheet(QStringLiteral("color: blue; background: white;"));
+    place(lblAbout, 120, 6712, 1995, 270);
+    // The pointing hand, finger tip as hot spot.
+    lblAbout->setCursor(Qt::PointingHandCursor);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (isMinimized())
+        return;
+    const int clientWidth = width();
+    TabControl1->resize(clientWidth, TabControl1->height());
+    const int frameWidth = (clientWidth * 15 - 200 + 7) / 15;
+    Frame1->resize(frameWidth, Frame1->height());
+    Frame2->resize(frameWidth, Frame2->height());
+    ProgressBar1->resize(clientWidth, ProgressBar1->height());
+    if (CommandBars)
+        CommandBars->resize(clientWidth, CommandBars->height());
+}
+
+void Form1::resetPointer() {
+    // The busy pointer of a running export stays until the export ends.
+    if (QGuiApplication::overrideCursor() == nullptr)
+        unsetCursor();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    resetPointer();
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TabControl1 && event->type() == QEvent::MouseMove)
+        resetPointer();
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,131 @@
+// The main window: every control of the work and settings pages, the tool bar, the two timers,
+// and the state the window's handlers share. Handlers of each subsystem live in that subsystem's
+// folder; this class only holds them together.
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class SelectionSlider;
+class WaveView;
+
+// Twips are 1/15 of a pixel on the screens the window was laid out for.
+constexpr int twips(int value) {
+    return (value + 7) / 15;
+}
+
+inline constexpr int kCmdOpenMediaFile = 1000;
+inline constexpr int kCmdRandomCut = 1001;
+inline constexpr int kCmdSaveCuttedAudio = 1002;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The program folder joined with a file name of it ("temp.wav", "codec.dll"...).
+    static QString programFile(const QString& name);
+
+    // The tool bar's execute event: runs the command of the id; an error inside it is swallowed.
+    void CommandBars_Execute(int id);
+    QAction* commandAction(int id) const;
+
+    void OpenMediaFile();
+    void RandomCut();
+    void SaveCuttedAudio();
+
+    // Shared state.
+    std::int32_t hStream = 0;
+    bool bRestart = false;
+    bool bPlaySelection = false;
+    bool bMarking = false;
+    std::int32_t nWaveLast = 0;
+    std::vector<std::int32_t> aWaveTop;
+    std::vector<std::int32_t> aWaveBottom;
+    std::int32_t nWavePos = 0;
+    std::int32_t nMarkFirst = 0;
+    std::int32_t nMarkLast = 0;
+    std::int32_t nWaveOffset = 0;
+
+    // Controls, named as their objectName.
+    QToolBar* CommandBars = nullptr;
+    QAction* ctlOpenMediaFile = nullptr;
+    QAction* ctlRandomCut = nullptr;
+    QAction* ctlSaveCuttedAudio = nullptr;
+    QTabWidget* TabControl1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QPushButton* cmdFacebook = nullptr;
+    QPushButton* cmdTwitter = nullptr;
+    QPushButton* cmdDelicious = nullptr;
+    QPushButton* cmdDig = nullptr;
+    QPushButton* cmdStumbleUpon = nullptr;
+    QPushButton* cmdReddit = nullptr;
+    QLabel* lblAbout = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+
+    QLabel* lblFilename = nullptr;
+    QLineEdit* txtAudioFile = nullptr;
+    QFrame* ScrollFrame = nullptr;
+    WaveView* PicWave = nullptr;
+    SelectionSlider* Slider1 = nullptr;
+    QPushButton* cmdPlay = nullptr;
+    QPushButton* cmdPause = nullptr;
+    QPushButton* cmdStop = nullptr;
+    QPushButton* cmdBeginCut = nullptr;
+    QPushButton* cmdEndCut = nullptr;
+    QPushButton* cmdPlaySelection = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    QLabel* lblTime = nullptr;
+    QLabel* lblTotalTime = nullptr;
+    QLabel* lblBeginCut = nullptr;
+    QLabel* lblEndCut = nullptr;
+
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    std::array<QLabel*, 4> Label1{};
+    QComboBox* cboBitrate = nullptr;
+    QComboBox* cboFrequency = nullptr;
+    QComboBox* cboChannels = nullptr;
+    QLineEdit* txtOutputFolder = nullptr;
+    QPushButton* cmdSaveTo = nullptr;
+    QComboBox* cboOutputFormat = nullptr;
+    QCheckBox* chkAutoOpen = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createWorkPage(QWidget* page);
+    void createSettingsPage(QWidget* page);
+    void createBottomRow();
+    void Form_Load();
+    void ApplySkin();
+    void SetupCommandBars();
+    void restoreSettings();
+    void connectSettingsHandlers();
+    void Form_QueryUnload();
+    void resetPointer();
+};

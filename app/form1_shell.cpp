@@ -1,0 +1,166 @@
+// Load and close of the main window, the tool bar and its command dispatch, and the settings
+// handlers.
+#include "app/form1.h"
+
+#include "app/settings_store.h"
+#include "app/wave_view.h"
+#include "audio/mod_bass.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+
+#include <exception>
+
+void Form1::Form_Load() {
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quillet.svg")));
+    ApplySkin();
+    setWindowTitle(QStringLiteral("Quillet"));
+    restoreSettings();
+    SetupCommandBars();
+    QPalette wavePalette = PicWave->palette();
+    wavePalette.setColor(QPalette::Window, QColor(33, 47, 56));
+    PicWave->setPalette(wavePalette);
+    bMarking = false;
+}
+
+void Form1::ApplySkin() {
+    QFile skin(programFile(QStringLiteral("styles/Vista.cjstyles")));
+    if (skin.open(QIODevice::ReadOnly))
+        setStyleSheet(QString::fromUtf8(skin.readAll()));
+}
+
+void Form1::SetupCommandBars() {
+    CommandBars = new QToolBar(QStringLiteral("Standard"), this);
+    CommandBars->setObjectName(QStringLiteral("CommandBars"));
+    CommandBars->setGeometry(0, 0, width(), twips(1170) - 2);
+    CommandBars->setIconSize(QSize(48, 48));
+    CommandBars->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    QFont barFont = font();
+    barFont.setBold(true);
+    barFont.setPointSize(9);
+    CommandBars->setFont(barFont);
+
+    const auto addCommand = [this](int id, const QString& caption, const QString& icon) {
+        QAction* action =
+            CommandBars->addAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(icon)), caption);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { CommandBars_Execute(id); });
+        return action;
+    };
+    ctlOpenMediaFile =
+        addCommand(kCmdOpenMediaFile, QStringLiteral("&Open Media File"), QStringLiteral("open"));
+    ctlRandomCut =
+        addCommand(kCmdRandomCut, QStringLiteral("&Random Cut"), QStringLiteral("random"));
+    ctlSaveCuttedAudio = addCommand(kCmdSaveCuttedAudio, QStringLiteral("&Save Cutted Audio"),
+                                    QStringLiteral("save"));
+
+    QFile theme(programFile(QStringLiteral("styles/Office2007Silver.dll")));
+    if (theme.open(QIODevice::ReadOnly))
+        CommandBars->setStyleSheet(QString::fromUtf8(theme.readAll()));
+
+    for (QPushButton* button :
+         {cmdPlay, cmdStop, cmdPause, cmdBeginCut, cmdEndCut, cmdPlaySelection})
+        button->setEnabled(false);
+    ctlRandomCut->setEnabled(false);
+    ctlSaveCuttedAudio->setEnabled(false);
+}
+
+QAction* Form1::commandAction(int id) const {
+    switch (id) {
+    case kCmdOpenMediaFile:
+        return ctlOpenMediaFile;
+    case kCmdRandomCut:
+        return ctlRandomCut;
+    case kCmdSaveCuttedAudio:
+        return ctlSaveCuttedAudio;
+    default:
+        return nullptr;
+    }
+}
+
+void Form1::CommandBars_Execute(int id) {
+    // An error inside a command abandons the rest of that command; the program goes on.
+    try {
+        switch (id) {
+        case kCmdOpenMediaFile:
+            OpenMediaFile();
+            break;
+        case kCmdRandomCut:
+            RandomCut();
+            break;
+        case kCmdSaveCuttedAudio:
+            SaveCuttedAudio();
+            break;
+        default:
+            break;
+        }
+    } catch (const std::exception&) {
+    } catch (...) {
+    }
+}
+
+void Form1::restoreSettings() {
+    connectSettingsHandlers();
+    const auto restoreList = [](QComboBox* list, const QString& key, const QString& fallback) {
+        QStringList entries;
+        for (int i = 0; i < list->count(); ++i)
+            entries << list->itemText(i);
+        const QString stored = readSetting(key, fallback);
+        const QString entry = listEntryFor(stored, entries, fallback);
+        list->setCurrentIndex(list->findText(entry));
+        if (entry != stored)
+            writeSetting(key, entry);
+    };
+    restoreList(cboBitrate, kKeyBitrate, QStringLiteral("192"));
+    restoreList(cboChannels, kKeyChannels, QStringLiteral("Stereo"));
+    restoreList(cboFrequency, kKeyFrequency, QStringLiteral("44100"));
+    const QString folder = readSetting(kKeyOutputFolder, QStringLiteral("C:\\"));
+    txtOutputFolder->setText(folder);
+    const QString autoOpen = readSetting(kKeyAutoOpen, QStringLiteral("0"));
+    const int state = checkStateFor(autoOpen);
+    chkAutoOpen->setChecked(state == 1);
+    if (state < 0)
+        writeSetting(kKeyAutoOpen, QStringLiteral("0"));
+    restoreList(cboOutputFormat, kKeyOutputFormat, QStringLiteral("MP3"));
+}
+
+void Form1::connectSettingsHandlers() {
+    const auto bind = [this](QComboBox* list, const QString& key) {
+        connect(list, &QComboBox::currentTextChanged, this, [key](const QString& text) {
+            if (!text.isEmpty())
+                writeSetting(key, text);
+        });
+    };
+    bind(cboBitrate, kKeyBitrate);
+    bind(cboChannels, kKeyChannels);
+    bind(cboFrequency, kKeyFrequency);
+    bind(cboOutputFormat, kKeyOutputFormat);
+    connect(chkAutoOpen, &QCheckBox::clicked, this, [this] {
+        writeSetting(kKeyAutoOpen,
+                     chkAutoOpen->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    connect(txtOutputFolder, &QLineEdit::textChanged, this,
+            [](const QString& text) { writeSetting(kKeyOutputFolder, text); });
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    event->accept();
+}
+
+void Form1::Form_QueryUnload() {
+    BASS_Free();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    const QString tempWav = programFile(QStringLiteral("temp.wav"));
+    if (QFile::exists(tempWav))
+        QFile::remove(tempWav);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+// The commands that need a loaded file are built on the loader and the export.
+void Form1::OpenMediaFile() {}
+void Form1::RandomCut() {}
+void Form1::SaveCuttedAudio() {}

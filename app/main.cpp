@@ -1,0 +1,35 @@
+// Start-up of the window program: program folder, the checks that end it at once, the window.
+#include "app/form1.h"
+#include "app/message_box.h"
+#include "app/startup.h"
+#include "audio/mod_bass_fx.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+
+namespace {
+int fail(const StartupFailure& failure) {
+    showMessage(nullptr, failure.text, failure.style, failure.title);
+    return 1;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    const QString folder = QCoreApplication::applicationDirPath();
+    QDir::setCurrent(folder);
+
+    std::unique_ptr<QLockFile> lock;
+    if (auto failure = claimProgramFolder(folder, lock))
+        return fail(*failure);
+    if (auto failure = checkLibraryVersions(BASS_GetVersion(), BASS_FX_GetVersion()))
+        return fail(*failure);
+
+    Form1 window;
+    if (!BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(window.winId()), nullptr))
+        return fail(deviceFailure());
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,45 @@
+#include "app/startup.h"
+
+#include "app/message_box.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QTemporaryFile>
+
+std::optional<StartupFailure> checkLibraryVersions(DWORD bassVersion, DWORD fxVersion) {
+    if (HiWord(bassVersion) != 0x0204)
+        return StartupFailure{
+            QStringLiteral("An incorrect version of BASS.DLL was loaded (2.4 is required)"),
+            MsgCritical, QStringLiteral("Quillet")};
+    if (HiWord(fxVersion) != 0x0204)
+        return StartupFailure{
+            QStringLiteral("An incorrect version of BASS_FX.DLL was loaded (2.4 is required)"),
+            MsgCritical, QStringLiteral("Quillet")};
+    return std::nullopt;
+}
+
+std::optional<StartupFailure> claimProgramFolder(const QString& folder,
+                                                 std::unique_ptr<QLockFile>& lock) {
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quillet-write-test-XXXXXX")));
+    if (!probe.open())
+        return StartupFailure{QStringLiteral("Quillet can't write to its program folder %1.\n"
+                                             "It keeps the working copy of the opened audio there; "
+                                             "please install it in a folder you can write to.")
+                                  .arg(QDir::toNativeSeparators(folder)),
+                              MsgCritical, QStringLiteral("Quillet")};
+    probe.close();
+    lock = std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("quillet.lock")));
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
+        lock.reset();
+        return StartupFailure{QStringLiteral("Quillet is already running."), MsgExclamation,
+                              QStringLiteral("Quillet")};
+    }
+    return std::nullopt;
+}
+
+StartupFailure deviceFailure() {
+    return StartupFailure{QStringLiteral("Can't initialize device"), MsgExclamation,
+                          QStringLiteral("Error")};
+}

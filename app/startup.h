@@ -1,0 +1,29 @@
+// The checks that run before the main window shows, each of which ends the program at once when
+// it fails.
+#pragma once
+
+#include "audio/mod_bass.h"
+
+#include <QString>
+
+#include <optional>
+
+class QLockFile;
+
+struct StartupFailure {
+    QString text;
+    int style;
+    QString title;
+};
+
+inline DWORD HiWord(DWORD value) {
+    return value / 65536;
+}
+
+// The version test of both audio libraries, BASS first.
+std::optional<StartupFailure> checkLibraryVersions(DWORD bassVersion, DWORD fxVersion);
+// The program folder must be writable (temp.wav lives there) and not in use by another instance.
+// On success the returned lock is held for the life of the program.
+std::optional<StartupFailure> claimProgramFolder(const QString& folder,
+                                                 std::unique_ptr<QLockFile>& lock);
+StartupFailure deviceFailure();
