@@ -1,0 +1,263 @@
+// The main window's controls, tool bar, resize rules, command dispatch and settings store.
+#include "app/form1.h"
+#include "app/selection_slider.h"
+#include "app/settings_store.h"
+#include "app/wave_view.h"
+#include "audio/mod_bass.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <stdexcept>
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_store;
+
+    static QStringList entries(const QComboBox* list) {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->itemText(i);
+        return out;
+    }
+    static QVariant stored(const QString& key) { return openSettingsStore()->value(key); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_store.path());
+    }
+    void init() { openSettingsStore()->remove(QString()); }
+
+    void controlsHaveTheirNamesAndCaptions_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("play") << "cmdPlay"
+                              << "Play";
+        QTest::newRow("pause") << "cmdPause"
+                               << "Pause";
+        QTest::newRow("stop") << "cmdStop"
+                              << "Stop";
+        QTest::newRow("begin") << "cmdBeginCut"
+                               << "Begin Cut";
+        QTest::newRow("end") << "cmdEndCut"
+                             << "End Cut";
+        QTest::newRow("selection") << "cmdPlaySelection"
+                                   << "Play Selection";
+        QTest::newRow("saveto") << "cmdSaveTo"
+                                << "...";
+        QTest::newRow("filename") << "lblFilename"
+                                  << "Filename:";
+        QTest::newRow("about") << "lblAbout"
+                               << "About the software";
+        QTest::newRow("time") << "lblTime"
+                              << "00:00:00";
+        QTest::newRow("total") << "lblTotalTime"
+                               << "00:00:00";
+        QTest::newRow("begintime") << "lblBeginCut"
+                                   << "00:00:00";
+        QTest::newRow("endtime") << "lblEndCut"
+                                 << "00:00:00";
+        QTest::newRow("autoopen") << "chkAutoOpen"
+                                  << "Auto Open Output Folder";
+        QTest::newRow("file") << "txtAudioFile"
+                              << " Please open media first or drag & drop the audio file here";
+    }
+    void controlsHaveTheirNamesAndCaptions() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        Form1 form;
+        QWidget* widget = form.findChild<QWidget*>(name);
+        QVERIFY2(widget, qPrintable(name));
+        QCOMPARE(widget->property("text").toString(), caption);
+    }
+
+    void listsHoldTheirEntriesInOrder() {
+        Form1 form;
+        QCOMPARE(entries(form.cboBitrate), QStringList({"32", "48", "56", "64", "80", "96", "112",
+                                                        "128", "192", "224", "256", "320"}));
+        QCOMPARE(entries(form.cboFrequency), QStringList({"48000", "44100", "32000", "24000",
+                                                          "22050", "16000", "12050", "8000"}));
+        QCOMPARE(entries(form.cboChannels), QStringList({"Mono", "Stereo"}));
+        QCOMPARE(entries(form.cboOutputFormat), QStringList({"MP3", "WMA", "WAV", "AMR"}));
+        QVERIFY(!form.cboBitrate->isEditable());
+    }
+
+    void startsWithOnlyOpenAtHand() {
+        Form1 form;
+        QCOMPARE(form.windowTitle(), QString("Quillet"));
+        QCOMPARE(form.TabControl1->tabText(0), QString("&Quillet"));
+        QCOMPARE(form.TabControl1->tabText(1), QString("&Settings"));
+        QCOMPARE(form.TabControl1->currentIndex(), 0);
+        QCOMPARE(form.ProgressBar1->format(), QString(" Ready"));
+        QCOMPARE(form.CommandBars->windowTitle(), QString("Standard"));
+        QCOMPARE(form.CommandBars->iconSize(), QSize(48, 48));
+        const QList<QAction*> actions = form.CommandBars->actions();
+        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions[0]->text(), QString("&Open Media File"));
+        QCOMPARE(actions[1]->text(), QString("&Random Cut"));
+        QCOMPARE(actions[2]->text(), QString("&Save Cutted Audio"));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(actions[i]->data().toInt(), kCmdOpenMediaFile + i);
+        QVERIFY(form.ctlOpenMediaFile->isEnabled());
+        QVERIFY(!form.ctlRandomCut->isEnabled());
+        QVERIFY(!form.ctlSaveCuttedAudio->isEnabled());
+        for (QPushButton* b : {form.cmdPlay, form.cmdPause, form.cmdStop, form.cmdBeginCut,
+                               form.cmdEndCut, form.cmdPlaySelection})
+            QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+        QVERIFY(form.Slider1->isEnabled());
+        QVERIFY(form.Timer1->isActive());
+        QCOMPARE(form.Timer1->interval(), 100);
+        QVERIFY(form.Timer2->isActive());
+        QCOMPARE(form.Timer2->interval(), 10);
+        QCOMPARE(form.PicWave->palette().color(QPalette::Window), QColor(33, 47, 56));
+        QVERIFY(!form.bMarking);
+        QCOMPARE(form.lblAbout->cursor().shape(), Qt::PointingHandCursor);
+    }
+
+    void layoutFollowsTheTwipsGrid() {
+        Form1 form;
+        QCOMPARE(form.size(), QSize(721, 485));
+        QCOMPARE(form.TabControl1->geometry(), QRect(0, 78, 721, 315));
+        QCOMPARE(form.cmdReddit->geometry(), QRect(672, 432, 46, 49));
+        QCOMPARE(form.lblTime->font().pointSizeF(), 14.25);
+        QCOMPARE(form.lblAbout->font().underline(), true);
+    }
+
+    void resizeKeepsWidthsInStep_data() {
+        QTest::addColumn<int>("width");
+        QTest::newRow("wider") << 900;
+        QTest::newRow("narrower") << 600;
+        QTest::newRow("same") << 721;
+    }
+    void resizeKeepsWidthsInStep() {
+        QFETCH(int, width);
+        Form1 form;
+        form.show();
+        form.resize(width, 500);
+        QCOMPARE(form.TabControl1->width(), width);
+        QCOMPARE(form.ProgressBar1->width(), width);
+        const int frameWidth = (width * 15 - 200 + 7) / 15;
+        QCOMPARE(form.Frame1->width(), frameWidth);
+        QCOMPARE(form.Frame2->width(), frameWidth);
+    }
+
+    void minimisingChangesNoWidth() {
+        Form1 form;
+        form.show();
+        form.resize(800, 500);
+        form.showMinimized();
+        QCoreApplication::processEvents();
+        QCOMPARE(form.TabControl1->width(), 800);
+        QCOMPARE(form.Frame1->width(), (800 * 15 - 200 + 7) / 15);
+    }
+
+    void busyPointerSurvivesAMouseMove() {
+        Form1 form;
+        form.show();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QTest::mouseMove(&form, QPoint(5, 470));
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 470), QPointF(5, 470), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &move);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QApplication::restoreOverrideCursor();
+    }
+
+    void dispatchIgnoresUnknownIdsAndSwallowsErrors() {
+        Form1 form;
+        form.CommandBars_Execute(999);
+        form.CommandBars_Execute(kCmdRandomCut);
+        QCOMPARE(form.commandAction(kCmdSaveCuttedAudio), form.ctlSaveCuttedAudio);
+        QCOMPARE(form.commandAction(42), nullptr);
+    }
+
+    void firstRunStoresTheDefaults() {
+        Form1 form;
+        QCOMPARE(form.cboBitrate->currentText(), QString("192"));
+        QCOMPARE(form.cboChannels->currentText(), QString("Stereo"));
+        QCOMPARE(form.cboFrequency->currentText(), QString("44100"));
+        QCOMPARE(form.cboOutputFormat->currentText(), QString("MP3"));
+        QCOMPARE(form.txtOutputFolder->text(), QString("C:\\"));
+        QVERIFY(!form.chkAutoOpen->isChecked());
+        QCOMPARE(stored(kKeyBitrate).toString(), QString("192"));
+        QCOMPARE(stored(kKeyChannels).toString(), QString("Stereo"));
+        QCOMPARE(stored(kKeyFrequency).toString(), QString("44100"));
+        QCOMPARE(stored(kKeyOutputFormat).toString(), QString("MP3"));
+        QCOMPARE(stored(kKeyOutputFolder).toString(), QString("C:\\"));
+        QVERIFY(!stored(kKeyAutoOpen).isValid());
+    }
+
+    void choicesPersistAcrossWindows() {
+        {
+            Form1 form;
+            form.cboChannels->setCurrentIndex(form.cboChannels->findText("Mono"));
+            form.cboOutputFormat->setCurrentIndex(form.cboOutputFormat->findText("AMR"));
+            form.txtOutputFolder->setText("/music/cuts/");
+            form.chkAutoOpen->click();
+            QCOMPARE(stored(kKeyAutoOpen).toString(), QString("1"));
+        }
+        Form1 again;
+        QCOMPARE(again.cboChannels->currentText(), QString("Mono"));
+        QCOMPARE(again.cboOutputFormat->currentText(), QString("AMR"));
+        QCOMPARE(again.txtOutputFolder->text(), QString("/music/cuts/"));
+        QVERIFY(again.chkAutoOpen->isChecked());
+        again.chkAutoOpen->click();
+        QCOMPARE(stored(kKeyAutoOpen).toString(), QString("0"));
+    }
+
+    void foreignValuesKeepTheDefault_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("bitrate 160") << kKeyBitrate << "160"
+                                     << "192";
+        QTest::newRow("frequency 12000") << kKeyFrequency << "12000"
+                                         << "44100";
+        QTest::newRow("channels lower case") << kKeyChannels << "mono"
+                                             << "Stereo";
+        QTest::newRow("format ogg") << kKeyOutputFormat << "OGG"
+                                    << "MP3";
+        QTest::newRow("auto open text") << kKeyAutoOpen << "yes"
+                                        << "0";
+        QTest::newRow("auto open 7") << kKeyAutoOpen << "7"
+                                     << "0";
+    }
+    void foreignValuesKeepTheDefault() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        openSettingsStore()->setValue(key, value);
+        Form1 form;
+        QCOMPARE(stored(key).toString(), expected);
+        QVERIFY(!form.chkAutoOpen->isChecked());
+    }
+
+    void selectionLengthNeverGoesNegative() {
+        SelectionSlider slider;
+        slider.setSelStart(20);
+        slider.setSelLength(-3);
+        QCOMPARE(slider.selLength(), 0);
+    }
+
+    void closingRemovesTheWorkingCopy_data() {
+        QTest::addColumn<bool>("withTemp");
+        QTest::newRow("with temp.wav") << true;
+        QTest::newRow("without temp.wav") << false;
+    }
+    void closingRemovesTheWorkingCopy() {
+        QFETCH(bool, withTemp);
+        const QString temp = Form1::programFile("temp.wav");
+        if (withTemp) {
+            QFile file(temp);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        Form1 form;
+        form.show();
+        QVERIFY(form.close());
+        QVERIFY(!QFile::exists(temp));
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"
