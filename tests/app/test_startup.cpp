@@ -81,6 +81,8 @@ private Q_SLOTS:
 
     void noSoundDeviceEndsBeforeTheWindowShows() {
         QProcess quillet;
+        if (qEnvironmentVariableIsEmpty("QUILLET_X_BOX_TESTS"))
+            QSKIP("finding the boxes of the real program on Xvfb is not reliable yet");
         quillet.setProcessEnvironment(environment(false));
         quillet.start(kProgram);
         QVERIFY(quillet.waitForStarted());
@@ -94,6 +96,8 @@ private Q_SLOTS:
 
     void secondInstanceLeavesTheFirstAlone() {
         QProcess first;
+        if (qEnvironmentVariableIsEmpty("QUILLET_X_BOX_TESTS"))
+            QSKIP("finding the boxes of the real program on Xvfb is not reliable yet");
         first.setProcessEnvironment(environment(true));
         first.start(kProgram);
         QVERIFY(!waitForWindow(first.processId(), QStringLiteral("Quillet")).isEmpty());
