@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -90,6 +92,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     Timer2->setInterval(10);
 
     Form_Load();
+    connectHandlers();
     Timer1->start();
     Timer2->start();
 }
@@ -252,8 +255,44 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
+void Form1::connectHandlers() {
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Slider1, &SelectionSlider::mouseDown, this, &Form1::Slider1_MouseDown);
+    connect(Slider1, &SelectionSlider::mouseUp, this, &Form1::Slider1_MouseUp);
+    connect(PicWave, &WaveView::mouseDown, this, &Form1::PicWave_MouseDown);
+    connect(cmdPlay, &QPushButton::clicked, this, &Form1::cmdPlay_Click);
+    connect(cmdPause, &QPushButton::clicked, this, &Form1::cmdPause_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
+    connect(cmdPlaySelection, &QPushButton::clicked, this, &Form1::cmdPlaySelection_Click);
+    txtAudioFile->setAcceptDrops(true);
+    txtAudioFile->installEventFilter(this);
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TabControl1 && event->type() == QEvent::MouseMove)
         resetPointer();
+    // The file box takes file drops itself, never as text.
+    if (watched == txtAudioFile) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (txtAudioFile_OLEDragOver(drag->mimeData()))
+                drag->acceptProposedAction();
+            else
+                drag->ignore();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            drop->acceptProposedAction();
+            txtAudioFile_OLEDragDrop(drop->mimeData());
+            return true;
+        }
+        default:
+            break;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }

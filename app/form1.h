@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -46,9 +47,29 @@ public:
     void CommandBars_Execute(int id);
     QAction* commandAction(int id) const;
 
+    // Media loading and selection.
+    void LoadMedia(QString FileName);
     void OpenMediaFile();
+    bool txtAudioFile_OLEDragOver(const QMimeData* data) const;
+    void txtAudioFile_OLEDragDrop(const QMimeData* data);
+
+    // Transport, position tracking and the waveform view.
+    void cmdPlay_Click();
+    void cmdPause_Click();
+    void cmdStop_Click();
+    void cmdPlaySelection_Click();
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Slider1_MouseDown();
+    void Slider1_MouseUp();
+    void DrawWaveData();
+    void PicWave_MouseDown(double x);
+
     void RandomCut();
     void SaveCuttedAudio();
+
+    // True while a load runs; a second load is refused meanwhile.
+    bool isLoading() const { return m_loading; }
 
     // Shared state.
     std::int32_t hStream = 0;
@@ -128,4 +149,10 @@ private:
     void connectSettingsHandlers();
     void Form_QueryUnload();
     void resetPointer();
+    void connectHandlers();
+    void reinitialiseAudio();
+    void abandonLoad(const QString& text, const QString& title);
+    void setLoadControlsEnabled(bool enabled);
+
+    bool m_loading = false;
 };

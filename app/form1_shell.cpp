@@ -161,6 +161,5 @@ void Form1::Form_QueryUnload() {
 }
 
 // The commands that need a loaded file are built on the loader and the export.
-void Form1::OpenMediaFile() {}
 void Form1::RandomCut() {}
 void Form1::SaveCuttedAudio() {}

@@ -1,0 +1,242 @@
+// Loading a chosen file: the open dialog, drops on the file box, and the loader that converts the
+// file to temp.wav, scans its waveform and opens it as the stream the window plays.
+#include "app/form1.h"
+
+#include "app/format_time.h"
+#include "app/message_box.h"
+#include "app/selection_slider.h"
+#include "app/startup.h"
+#include "app/wave_view.h"
+#include "audio/media_selection.h"
+#include "audio/mod_bass_fx.h"
+#include "audio/mod_cutter.h"
+#include "audio/wave_scan.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void fail(const QString& description) {
+    throw std::runtime_error(description.toStdString());
+}
+
+// Byte positions travel as 32-bit numbers, so temp.wav must hold less than 2 GiB of samples.
+constexpr qint64 kMaxPcmBytes = qint64{1} << 31;
+
+QString tempWavPath() {
+    return Form1::programFile(QStringLiteral("temp.wav"));
+}
+
+[[noreturn]] void endProgram(const StartupFailure& failure) {
+    showMessage(nullptr, failure.text, failure.style, failure.title);
+    std::exit(EXIT_FAILURE);
+}
+
+QString conversionFailure(std::int32_t exitCode, const QString& errorLine) {
+    if (!errorLine.isEmpty())
+        return QStringLiteral("The file could not be converted: %1").arg(errorLine);
+    if (exitCode < 0)
+        return QStringLiteral("The transcoder could not be started.");
+    return QStringLiteral("The transcoder failed (exit code %1) and gave no reason.").arg(exitCode);
+}
+
+// The stream over temp.wav, wrapped in the tempo stream that owns it; 0 on failure, after the
+// message of the step that failed.
+struct OpenedStream {
+    HSTREAM handle = 0;
+    QString failure;
+};
+
+OpenedStream openTempStream() {
+    const QString path = tempWavPath();
+    DWORD source = BASS_StreamCreateFile(false, path, 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+    bool isMusic = false;
+    if (source == 0) {
+        source = BASS_MusicLoad(false, path, 0, 0,
+                                BASS_MUSIC_RAMP | BASS_MUSIC_PRESCAN | BASS_MUSIC_DECODE, 0);
+        isMusic = source != 0;
+    }
+    if (source == 0)
+        return {0, QStringLiteral("Selected file couldn't be loaded!")};
+    const HSTREAM tempo = BASS_FX_TempoCreate(source, BASS_SAMPLE_LOOP | BASS_FX_FREESOURCE);
+    if (tempo == 0) {
+        if (isMusic)
+            BASS_MusicFree(source);
+        else
+            BASS_StreamFree(source);
+        return {0, QStringLiteral("Couldn't create a resampled stream!")};
+    }
+    return {tempo, {}};
+}
+
+} // namespace
+
+void Form1::setLoadControlsEnabled(bool enabled) {
+    for (QPushButton* button : {cmdPlay, cmdStop, cmdPause, cmdBeginCut, cmdEndCut})
+        button->setEnabled(enabled);
+    for (QAction* action : {ctlOpenMediaFile, ctlRandomCut, ctlSaveCuttedAudio})
+        action->setEnabled(enabled);
+    cmdPlaySelection->setEnabled(enabled);
+}
+
+void Form1::reinitialiseAudio() {
+    cmdStop_Click();
+    BASS_Free();
+    hStream = 0;
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    if (!QFile::remove(tempWavPath()) && QFile::exists(tempWavPath()))
+        fail(QStringLiteral("Can't delete %1.").arg(tempWavPath()));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    if (auto failure = checkLibraryVersions(BASS_GetVersion(), BASS_FX_GetVersion()))
+        endProgram(*failure);
+    if (!BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(winId()), nullptr))
+        endProgram(deviceFailure());
+}
+
+void Form1::LoadMedia(QString FileName) {
+    if (m_loading)
+        return;
+    m_loading = true;
+    struct LoadingFlag {
+        bool& flag;
+        ~LoadingFlag() { flag = false; }
+    } loadingFlag{m_loading};
+
+    try {
+        setLoadControlsEnabled(false);
+        QCoreApplication::processEvents();
+        txtAudioFile->setText(FileName);
+        if (QFile::exists(tempWavPath()))
+            reinitialiseAudio();
+
+        ProgressBar1->setFormat(QStringLiteral(" Loading...Please Wait."));
+        ProgressBar1->setValue(1);
+        QCoreApplication::processEvents();
+        QString errorLine;
+        const std::int32_t exitCode = ConvertToWav(txtAudioFile->text(), tempWavPath(), &errorLine);
+        QCoreApplication::processEvents();
+        if (exitCode != 0)
+            fail(conversionFailure(exitCode, errorLine));
+        const QFileInfo converted(tempWavPath());
+        if (!converted.exists())
+            fail(QStringLiteral("The transcoder wrote no WAV file."));
+        if (converted.size() - kWaveHeaderBytes >= kMaxPcmBytes)
+            fail(QStringLiteral("The file is too long: Quillet opens up to 3 hours 22 minutes "
+                                "of audio (2 GiB of 16-bit stereo samples at 44100 Hz)."));
+
+        WaveScan scan = scanWaveFile(tempWavPath(), [this](std::int32_t bound, std::int32_t point) {
+            ProgressBar1->setMaximum(std::max(bound, 1));
+            ProgressBar1->setValue(std::min(point, bound));
+        });
+        aWaveTop = std::move(scan.top);
+        aWaveBottom = std::move(scan.bottom);
+        nWaveLast = scan.lastPoint;
+        nMarkFirst = 0;
+        nMarkLast = nWaveLast;
+        nWavePos = 0;
+        DrawWaveData();
+
+        QDir::setCurrent(QCoreApplication::applicationDirPath());
+        BASS_StreamFree(static_cast<DWORD>(hStream));
+        OpenedStream stream = openTempStream();
+        if (stream.handle == 0) {
+            abandonLoad(stream.failure, {});
+            return;
+        }
+        hStream = static_cast<std::int32_t>(stream.handle);
+
+        const double lengthSeconds = BASS_ChannelBytes2Seconds(
+            stream.handle, BASS_ChannelGetLength(stream.handle, BASS_POS_BYTE) & 0xFFFFFFFFu);
+        const double positionSeconds = BASS_ChannelBytes2Seconds(
+            stream.handle, BASS_ChannelGetPosition(stream.handle, BASS_POS_BYTE) & 0xFFFFFFFFu);
+        if (!fitsSlider(lengthSeconds))
+            fail(QStringLiteral("The file is too long: the position slider holds at most "
+                                "32767 seconds."));
+        Slider1->setMaximum(roundSeconds(lengthSeconds));
+        Slider1->setValue(roundSeconds(positionSeconds));
+        Slider1->setSelStart(0);
+        Slider1->setSelLength(0);
+        lblTotalTime->setText(FormatTime(roundSeconds(lengthSeconds)));
+
+        ProgressBar1->setFormat(QStringLiteral(" Ready"));
+        ProgressBar1->setValue(0);
+        ProgressBar1->setMaximum(100);
+        setLoadControlsEnabled(true);
+        Slider1->setEnabled(true);
+    } catch (const std::exception& error) {
+        abandonLoad(QString::fromStdString(error.what()), QStringLiteral("Error Loading Media"));
+    }
+}
+
+// A failed load leaves nothing of the file behind: no stream, no temp.wav, no waveform; the open
+// command is available again.
+void Form1::abandonLoad(const QString& text, const QString& title) {
+    BASS_StreamFree(static_cast<DWORD>(hStream));
+    hStream = 0;
+    QFile::remove(tempWavPath());
+    aWaveTop.clear();
+    aWaveBottom.clear();
+    nWaveLast = 0;
+    nWavePos = 0;
+    nWaveOffset = 0;
+    nMarkFirst = 0;
+    nMarkLast = 0;
+    PicWave->setImage(QImage());
+    Slider1->setValue(0);
+    Slider1->setSelStart(0);
+    Slider1->setSelLength(0);
+    lblTime->setText(QStringLiteral("00:00:00"));
+    lblTotalTime->setText(QStringLiteral("00:00:00"));
+    ProgressBar1->setFormat(QStringLiteral(" Ready"));
+    ProgressBar1->setMaximum(100);
+    ProgressBar1->setValue(0);
+    ctlOpenMediaFile->setEnabled(true);
+    showMessage(this, text, MsgExclamation, title);
+}
+
+void Form1::OpenMediaFile() {
+    QFileDialog dialog(this, kOpenDialogTitle, QString(), openDialogFilter());
+    dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString fileName = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    if (!fileName.isEmpty())
+        LoadMedia(fileName);
+}
+
+bool Form1::txtAudioFile_OLEDragOver(const QMimeData* data) const {
+    if (m_loading || !data->hasUrls())
+        return false;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            return true;
+    return false;
+}
+
+void Form1::txtAudioFile_OLEDragDrop(const QMimeData* data) {
+    if (m_loading)
+        return;
+    QStringList files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            files << QDir::toNativeSeparators(url.toLocalFile());
+    if (files.isEmpty())
+        return;
+    if (isAcceptedAudioName(files.constFirst()))
+        LoadMedia(files.constFirst());
+    else
+        showMessage(this, QStringLiteral("Invalid audio file."), MsgExclamation,
+                    QStringLiteral("Invalid Audio Format"));
+}

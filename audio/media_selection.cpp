@@ -1,0 +1,13 @@
+#include "audio/media_selection.h"
+
+QString openDialogFilter() {
+    return QStringLiteral("MP3 Files (*.mp3);;WMA Files (*.wma);;WAV Files (*.wav);;"
+                          "AMR Files (*.amr);;Flac Files (*.flac)");
+}
+
+bool isAcceptedAudioName(const QString& name) {
+    const QString lower = name.toLower();
+    const QString last3 = lower.right(3);
+    return last3 == u"wav" || last3 == u"wma" || last3 == u"mp3" || last3 == u"amr" ||
+           lower.right(4) == u"flac";
+}

@@ -1,0 +1,64 @@
+#include "audio/mod_cutter.h"
+
+#include "cutter/mod_shell32.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void fail(const QString& description) {
+    throw std::runtime_error(description.toStdString());
+}
+
+QString quoted(const QString& text) {
+    return u'"' + text + u'"';
+}
+
+} // namespace
+
+QString programFolder() {
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+QString programFolderFile(const QString& name) {
+    return programFolder() + QDir::separator() + name;
+}
+
+void provideCoder() {
+    const QString codec = programFolderFile(QStringLiteral("codec.dll"));
+    const QString coder = programFolderFile(QStringLiteral("coder.exe"));
+    if (!QFile::exists(codec))
+        fail(QStringLiteral("File not found: %1").arg(codec));
+    if (QFile::exists(coder) && !QFile::remove(coder))
+        fail(QStringLiteral("Can't replace %1").arg(coder));
+    QFile source(codec);
+    if (!source.copy(coder))
+        fail(QStringLiteral("Can't copy %1 to %2: %3").arg(codec, coder, source.errorString()));
+    QFile::setPermissions(coder, QFile::permissions(coder) | QFileDevice::ExeOwner |
+                                     QFileDevice::ExeUser | QFileDevice::ReadOwner);
+}
+
+void removeCoder() {
+    const QString coder = programFolderFile(QStringLiteral("coder.exe"));
+    if (QFile::exists(coder) && !QFile::remove(coder))
+        fail(QStringLiteral("Can't delete %1").arg(coder));
+}
+
+std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorLine) {
+    for (const QString& path : {inputPath, outputPath})
+        if (!fitsCommandLine(path))
+            fail(QStringLiteral("The file name %1 holds a double quote (\"), which the "
+                                "transcoder cannot be given. Please rename the file.")
+                     .arg(path));
+    provideCoder();
+    const QString commandLine = quoted(programFolderFile(QStringLiteral("coder.exe"))) +
+                                QStringLiteral(" -i ") + quoted(inputPath) +
+                                QStringLiteral(" -f wav ") + quoted(outputPath);
+    const std::int32_t exitCode = ShellAndWait(commandLine, SW_HIDE, errorLine);
+    removeCoder();
+    return exitCode;
+}

@@ -1,0 +1,24 @@
+// Turns any input file into a WAV file by a run of the shipped transcoder: codec.dll is copied to
+// coder.exe in the program folder, run on the input, and removed again.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// The program's folder: where codec.dll lives and coder.exe and temp.wav are written.
+QString programFolder();
+
+// Copies codec.dll to coder.exe, replacing one that is there, and keeps it executable. Throws
+// std::runtime_error with a readable description when that fails.
+void provideCoder();
+// Removes coder.exe when it exists; throws when it cannot.
+void removeCoder();
+// The program folder path followed by the separator and the name, as a command line quotes it.
+QString programFolderFile(const QString& name);
+
+// Runs the transcoder on inputPath and writes outputPath as 16-bit PCM WAV. Returns the
+// transcoder's exit code (0 on success) and puts its last line of standard error into errorLine.
+// Throws std::runtime_error before anything runs when a path cannot be passed on or codec.dll
+// is missing, and when coder.exe cannot be removed afterwards.
+std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorLine = nullptr);

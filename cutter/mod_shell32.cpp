@@ -1,0 +1,68 @@
+#include "cutter/mod_shell32.h"
+
+#include <QEventLoop>
+#include <QProcess>
+
+QStringList splitCommandLine(const QString& commandLine) {
+    QStringList arguments;
+    QString current;
+    bool quoted = false;
+    bool started = false;
+    for (const QChar c : commandLine) {
+        if (c == u'"') {
+            quoted = !quoted;
+            started = true;
+        } else if (!quoted && (c == u' ' || c == u'\t')) {
+            if (started)
+                arguments << current;
+            current.clear();
+            started = false;
+        } else {
+            current += c;
+            started = true;
+        }
+    }
+    if (started)
+        arguments << current;
+    return arguments;
+}
+
+bool fitsCommandLine(const QString& path) {
+    return !path.contains(u'"');
+}
+
+std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
+                          QString* errorLine) {
+    Q_UNUSED(windowStyle); // the transcoder has no window to show or hide
+    QStringList arguments = splitCommandLine(commandLine);
+    if (arguments.isEmpty())
+        return kShellStartFailed + QProcess::FailedToStart;
+    const QString program = arguments.takeFirst();
+
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            loop.quit();
+    });
+    process.start(program, arguments, QIODevice::ReadOnly);
+    // finished and a failed start are both reported through the event loop, so neither can be
+    // missed before it runs.
+    if (process.state() != QProcess::NotRunning)
+        loop.exec();
+    if (process.error() == QProcess::FailedToStart)
+        return kShellStartFailed + QProcess::FailedToStart;
+
+    if (errorLine) {
+        const QStringList lines =
+            QString::fromLocal8Bit(process.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+        *errorLine = lines.isEmpty() ? QString() : lines.last().trimmed();
+    }
+    if (process.exitStatus() == QProcess::CrashExit)
+        return kShellStartFailed + QProcess::Crashed;
+    return process.exitCode();
+}

@@ -1,0 +1,26 @@
+// Runs one command line of the transcoder and waits for it while the window's events go on.
+// The line is split like the platform's command lines: blanks separate arguments, double quotes
+// group them, and no shell ever sees it.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+inline constexpr std::int32_t SW_HIDE = 0;
+
+// A failed start returns the process error's number plus this (a negative number).
+inline constexpr std::int32_t kShellStartFailed = static_cast<std::int32_t>(0x80040000u);
+
+// The arguments of a command line, the program first. Quotes are removed; a run of blanks
+// outside quotes separates, so it never yields an empty argument.
+QStringList splitCommandLine(const QString& commandLine);
+
+// A path can travel between double quotes unless it holds a double quote itself.
+bool fitsCommandLine(const QString& path);
+
+// Starts the command line, lets window events run until the process ends, and returns its exit
+// code. The last line the process wrote on its standard error goes to errorLine when given.
+std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
+                          QString* errorLine = nullptr);

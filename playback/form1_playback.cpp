@@ -1,0 +1,142 @@
+// Play, Pause, Stop and Play Selection; the two timers that keep the slider, the time labels and
+// the play line in step with the stream; the slider's press and release; the waveform strip.
+#include "app/form1.h"
+
+#include "app/format_time.h"
+#include "app/message_box.h"
+#include "app/selection_slider.h"
+#include "app/wave_view.h"
+#include "audio/mod_bass.h"
+#include "playback/wave_render.h"
+
+#include <QFile>
+
+#include <cmath>
+
+namespace {
+
+const QString kUnsetMark = QStringLiteral("00:00:00");
+
+bool mediaLoaded() {
+    return QFile::exists(Form1::programFile(QStringLiteral("temp.wav")));
+}
+
+// Byte counts travel as their low 32 bits.
+double secondsAt(DWORD handle, QWORD bytes) {
+    return BASS_ChannelBytes2Seconds(handle, bytes & 0xFFFFFFFFu);
+}
+
+double positionSeconds(DWORD handle) {
+    return secondsAt(handle, BASS_ChannelGetPosition(handle, BASS_POS_BYTE));
+}
+
+double lengthSeconds(DWORD handle) {
+    return secondsAt(handle, BASS_ChannelGetLength(handle, BASS_POS_BYTE));
+}
+
+void seekSeconds(DWORD handle, double seconds) {
+    BASS_ChannelSetPosition(handle, BASS_ChannelSeconds2Bytes(handle, seconds) & 0xFFFFFFFFu,
+                            BASS_POS_BYTE);
+}
+
+} // namespace
+
+void Form1::cmdPlay_Click() {
+    if (txtAudioFile->text() == QStringLiteral(" Please select first input audio file") ||
+        !mediaLoaded()) {
+        showMessage(this, QStringLiteral("Please select first input audio file"), MsgExclamation,
+                    QStringLiteral("Select Audio"));
+        return;
+    }
+    // A press on the slider may have left the interval at 0; the position is shown ten times a
+    // second again.
+    Timer1->start(100);
+    BASS_ChannelPlay(static_cast<DWORD>(hStream), bRestart);
+    bPlaySelection = false;
+}
+
+void Form1::cmdPause_Click() {
+    BASS_ChannelPause(static_cast<DWORD>(hStream));
+    bRestart = false;
+}
+
+void Form1::cmdStop_Click() {
+    const auto handle = static_cast<DWORD>(hStream);
+    BASS_ChannelStop(handle);
+    Slider1->setValue(0);
+    seekSeconds(handle, Slider1->value());
+    bRestart = true;
+    lblTime->setText(kUnsetMark);
+    nWavePos = 0;
+    DrawWaveData();
+    bPlaySelection = false;
+}
+
+void Form1::cmdPlaySelection_Click() {
+    if (lblBeginCut->text() == kUnsetMark || lblEndCut->text() == kUnsetMark)
+        return;
+    const auto handle = static_cast<DWORD>(hStream);
+    BASS_ChannelPlay(handle, true);
+    seekSeconds(handle, Slider1->selStart());
+    bPlaySelection = true;
+}
+
+void Form1::Timer1_Timer() {
+    const auto handle = static_cast<DWORD>(hStream);
+    if (BASS_ChannelIsActive(handle) == BASS_ACTIVE_STOPPED)
+        return;
+    const std::int16_t length = roundSeconds(lengthSeconds(handle));
+    Slider1->setMaximum(length);
+    Slider1->setValue(roundSeconds(positionSeconds(handle)));
+    lblTime->setText(FormatTime(roundSeconds(positionSeconds(handle))));
+    lblTotalTime->setText(FormatTime(length));
+    if (bMarking)
+        Slider1->setSelLength(Slider1->value() - Slider1->selStart());
+    if (bPlaySelection && Slider1->value() >= Slider1->selStart() + Slider1->selLength())
+        cmdStop_Click();
+}
+
+void Form1::Timer2_Timer() {
+    const double point = std::floor(positionSeconds(static_cast<DWORD>(hStream)) * 100.0);
+    if (!(point >= nMarkFirst && point <= nMarkLast))
+        return;
+    const auto i = static_cast<std::int32_t>(point);
+    if (i != nWavePos) {
+        nWavePos = i;
+        DrawWaveData();
+    }
+}
+
+void Form1::Slider1_MouseDown() {
+    Timer1->stop();
+    Timer1->setInterval(0);
+}
+
+void Form1::Slider1_MouseUp() {
+    if (!mediaLoaded()) {
+        Slider1->setValue(0);
+        return;
+    }
+    seekSeconds(static_cast<DWORD>(hStream), Slider1->value());
+    Timer1->start(100);
+    if (bMarking)
+        Slider1->setSelLength(Slider1->value() - Slider1->selStart());
+    bRestart = false;
+}
+
+void Form1::DrawWaveData() {
+    WaveFrame frame = renderWave(aWaveTop, aWaveBottom, nWaveLast, nWavePos, PicWave->size());
+    nWaveOffset = frame.placement.offset;
+    PicWave->setImage(std::move(frame.image));
+}
+
+void Form1::PicWave_MouseDown(double x) {
+    if (!mediaLoaded())
+        return;
+    const auto handle = static_cast<DWORD>(hStream);
+    seekSeconds(handle, (x + nWaveOffset) / 100.0);
+    nWavePos = static_cast<std::int32_t>(std::nearbyint(x + nWaveOffset));
+    DrawWaveData();
+    Slider1->setMaximum(roundSeconds(lengthSeconds(handle)));
+    Slider1->setValue(roundSeconds(positionSeconds(handle)));
+}
