@@ -18,7 +18,9 @@ class PcmSource final : public QIODevice {
 public:
     PcmSource(const QString& path, const WavInfo& info) : m_file(path), m_info(info) {
         m_file.open(QIODevice::ReadOnly);
-        open(QIODevice::ReadOnly);
+        // Unbuffered: QIODevice's own read-ahead would count bytes as handed over that the output
+        // never took, and hand out stale data after a seek.
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
     qint64 readBytes() const { return m_readBytes; }
     void setReadBytes(qint64 bytes) { m_readBytes = bytes; }
@@ -168,7 +170,8 @@ HMUSIC BASS_MusicLoad(bool, const QString&, QWORD, DWORD, DWORD, DWORD) {
 
 HSTREAM BASS_FX_TempoCreate(DWORD chan, DWORD flags) {
     auto source = find(chan);
-    if (!source || source->playable || source->sourceHandle)
+    // A decoding stream feeds one wrapper only: its data went to the first one.
+    if (!source || source->playable || !source->source)
         return 0;
     auto tempo = std::make_shared<Channel>();
     tempo->info = source->info;

@@ -4,13 +4,17 @@
 
 #include "audio/audio_output.h"
 
+#include <QByteArray>
+
+#include <algorithm>
+
 class NullAudioOutput final : public AudioOutput {
 public:
     explicit NullAudioOutput(qint64 bufferBytes) : m_bufferBytes(bufferBytes) {}
 
     void start(QIODevice* source, const QAudioFormat&) override {
         m_source = source;
-        m_read = m_heard = 0;
+        m_waiting.clear();
         m_running = true;
         fill();
     }
@@ -21,17 +25,20 @@ public:
     }
     void stop() override {
         m_source = nullptr;
-        m_read = m_heard = 0;
+        m_waiting.clear();
         m_running = false;
     }
-    qint64 bufferedBytes() const override { return m_read - m_heard; }
+    qint64 bufferedBytes() const override { return m_waiting.size(); }
 
-    // Plays up to bytes of what was read ahead, as a running sink would in that time.
-    void hear(qint64 bytes) {
+    // Plays up to bytes of what was read ahead, as a running sink would in that time, and returns
+    // the bytes played.
+    QByteArray hear(qint64 bytes) {
         if (!m_running || !m_source)
-            return;
-        m_heard = std::min(m_read, m_heard + bytes);
+            return {};
+        const QByteArray played = m_waiting.left(bytes);
+        m_waiting.remove(0, played.size());
         fill();
+        return played;
     }
 
 private:
@@ -39,18 +46,17 @@ private:
         if (!m_source)
             return;
         char chunk[4096];
-        while (m_read - m_heard < m_bufferBytes) {
-            const qint64 want = std::min<qint64>(sizeof chunk, m_bufferBytes - (m_read - m_heard));
+        while (m_waiting.size() < m_bufferBytes) {
+            const qint64 want = std::min<qint64>(sizeof chunk, m_bufferBytes - m_waiting.size());
             const qint64 got = m_source->read(chunk, want);
             if (got <= 0)
                 break;
-            m_read += got;
+            m_waiting.append(chunk, got);
         }
     }
 
     qint64 m_bufferBytes;
     QIODevice* m_source = nullptr;
-    qint64 m_read = 0;
-    qint64 m_heard = 0;
+    QByteArray m_waiting; // read from the source, not heard yet
     bool m_running = false;
 };
