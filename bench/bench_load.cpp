@@ -1,0 +1,117 @@
+// Loading a long file into the window, side by side with the transcoder's conversion of the same
+// file alone; the cost of a waveform redraw while scrolling; the CPU the window uses while
+// playing; the peak memory with the file loaded. Run by bench/load.sh.
+#include "app/form1.h"
+#include "app/message_box.h"
+#include "audio/mod_bass.h"
+#include "audio/mod_cutter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long peakKilobytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+void runEvents(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_load FILE [RUNS]\n");
+        return 2;
+    }
+    const QString input = QString::fromLocal8Bit(argv[1]);
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    setMessageHandler(
+        [](const ShownMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.text)); });
+    QTemporaryDir dir;
+
+    Form1 window;
+    window.show();
+    if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+        std::fprintf(stderr, "no audio output device\n");
+        return 1;
+    }
+    std::vector<double> convert, load;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        ConvertToWav(input, dir.filePath(QStringLiteral("alone.wav")));
+        convert.push_back(timer.nsecsElapsed() / 1e9);
+        QFile::remove(dir.filePath(QStringLiteral("alone.wav")));
+
+        timer.restart();
+        window.LoadMedia(input);
+        load.push_back(timer.nsecsElapsed() / 1e9);
+        if (window.ProgressBar1->format() != QStringLiteral(" Ready") || window.hStream == 0) {
+            std::fprintf(stderr, "the load failed\n");
+            return 1;
+        }
+    }
+    const double convertMedian = median(convert);
+    const double loadMedian = median(load);
+    std::printf("load to Ready          %7.2f s   conversion alone %7.2f s   ratio %.2f x\n",
+                loadMedian, convertMedian, loadMedian / convertMedian);
+
+    std::vector<double> draws;
+    for (int p = 0; p <= window.nWaveLast; p += std::max(1, window.nWaveLast / 2000)) {
+        window.nWavePos = p;
+        QElapsedTimer timer;
+        timer.start();
+        window.DrawWaveData();
+        draws.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::printf("DrawWaveData           %7.3f ms median per call (%zu calls)\n", median(draws),
+                draws.size());
+
+    window.cmdStop_Click();
+    window.cmdPlay_Click();
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runEvents(10000);
+    const double cpu = (cpuSeconds() - cpuBefore) / (wall.nsecsElapsed() / 1e9);
+    std::printf("CPU while playing      %7.1f %% of one core\n", cpu * 100.0);
+    window.cmdStop_Click();
+    std::printf("peak memory            %7.1f MB with the file loaded\n",
+                static_cast<double>(peakKilobytes()) / 1024.0);
+    window.close();
+    return 0;
+}
