@@ -17,32 +17,72 @@ QString xdotool(const QStringList& args) {
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-// The first window of the process with that exact title, waiting up to ten seconds.
+// The visible windows of the process whose title matches pattern.
+QStringList windows(qint64 pid, const QString& pattern) {
+    const QString ids =
+        xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"), pattern});
+    return ids.isEmpty() ? QStringList() : ids.split(QLatin1Char('\n'));
+}
+QStringList windows(qint64 pid) {
+    return windows(pid, QStringLiteral(".")); // any title: the root window has none
+}
+
+// The first visible window of the process with that exact title, waiting up to ten seconds.
 QString waitForWindow(qint64 pid, const QString& title) {
     for (int i = 0; i < 100; ++i) {
-        const QString ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                     QStringLiteral("--pid"), QString::number(pid),
-                                     QStringLiteral("--name"), QStringLiteral("^%1$").arg(title)});
-        if (!ids.isEmpty())
-            return ids.split(QLatin1Char('\n')).first();
+        if (const QStringList ids = windows(pid, QStringLiteral("^%1$").arg(title)); !ids.isEmpty())
+            return ids.first();
         QTest::qWait(100);
     }
     return {};
 }
+
+// Ends the program when a check fails half-way, so that no instance outlives its test.
+struct Reaper {
+    QProcess& process;
+    ~Reaper() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+};
+
+// Presses Return in the box, as a person would: focus it, then type. A box that has only just been
+// mapped may not take the key yet, so the press is repeated until the program ends.
+bool answer(const QString& box, QProcess& program) {
+    for (int i = 0; i < 10; ++i) {
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box});
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        if (program.waitForFinished(1000))
+            return true;
+    }
+    return false;
+}
 } // namespace
 
+// Each run of the real program gets a program folder of its own (a copy of the executable), so
+// that its lock and temp.wav meet no other test's.
 class TestStartup : public QObject {
     Q_OBJECT
     QTemporaryDir m_config;
+    QTemporaryDir m_noSound; // a runtime folder where no sound server lives
 
     QProcessEnvironment environment(bool withSound) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), env.value(QStringLiteral("QUILLET_X_DISPLAY")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
-        if (!withSound)
+        if (!withSound) {
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_noSound.path());
             env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent/pulse"));
+        }
         return env;
+    }
+
+    static QString installIn(const QTemporaryDir& folder) {
+        const QString program = folder.filePath(QStringLiteral("quillet"));
+        return QFile::copy(kProgram, program) ? program : QString();
     }
 
 private Q_SLOTS:
@@ -50,6 +90,8 @@ private Q_SLOTS:
         if (qEnvironmentVariableIsEmpty("QUILLET_X_DISPLAY"))
             QSKIP("needs the Xvfb display that scripts/test.sh starts");
         QVERIFY(QFile::exists(kProgram));
+        // The program and xdotool both work on the Xvfb display; this test itself stays offscreen.
+        qputenv("DISPLAY", qgetenv("QUILLET_X_DISPLAY"));
     }
 
     void versionChecks_data() {
@@ -80,37 +122,52 @@ private Q_SLOTS:
     }
 
     void noSoundDeviceEndsBeforeTheWindowShows() {
+        QTemporaryDir folder;
         QProcess quillet;
-        if (qEnvironmentVariableIsEmpty("QUILLET_X_BOX_TESTS"))
-            QSKIP("finding the boxes of the real program on Xvfb is not reliable yet");
+        const Reaper reaper{quillet};
         quillet.setProcessEnvironment(environment(false));
-        quillet.start(kProgram);
+        quillet.start(installIn(folder));
         QVERIFY(quillet.waitForStarted());
         const QString box = waitForWindow(quillet.processId(), QStringLiteral("Error"));
         QVERIFY2(!box.isEmpty(), "no box titled Error");
-        QVERIFY(waitForWindow(quillet.processId(), QStringLiteral("Quillet")).isEmpty());
-        xdotool({QStringLiteral("key"), QStringLiteral("--window"), box, QStringLiteral("Return")});
-        QVERIFY(quillet.waitForFinished(10000));
+        // The box waits for its answer, and it is the only window shown.
+        QCOMPARE(quillet.state(), QProcess::Running);
+        QCOMPARE(windows(quillet.processId()), QStringList{box});
+        QVERIFY2(answer(box, quillet), "the program did not end when the box was answered");
+        QCOMPARE(quillet.exitStatus(), QProcess::NormalExit);
         QVERIFY(quillet.exitCode() != 0);
     }
 
     void secondInstanceLeavesTheFirstAlone() {
+        QTemporaryDir folder;
+        const QString program = installIn(folder);
         QProcess first;
-        if (qEnvironmentVariableIsEmpty("QUILLET_X_BOX_TESTS"))
-            QSKIP("finding the boxes of the real program on Xvfb is not reliable yet");
+        const Reaper reapFirst{first};
         first.setProcessEnvironment(environment(true));
-        first.start(kProgram);
-        QVERIFY(!waitForWindow(first.processId(), QStringLiteral("Quillet")).isEmpty());
+        first.start(program);
+        const QString window = waitForWindow(first.processId(), QStringLiteral("Quillet"));
+        QVERIFY2(!window.isEmpty(), "the first instance showed no window");
+        const QString tempWav = folder.filePath(QStringLiteral("temp.wav"));
+        QFile working(tempWav);
+        QVERIFY(working.open(QIODevice::WriteOnly));
+        working.write("the first instance's working copy");
+        working.close();
 
         QProcess second;
+        const Reaper reapSecond{second};
         second.setProcessEnvironment(environment(true));
-        second.start(kProgram);
+        second.start(program);
+        QVERIFY(second.waitForStarted());
         const QString box = waitForWindow(second.processId(), QStringLiteral("Quillet"));
         QVERIFY2(!box.isEmpty(), "the second instance showed no box");
-        xdotool({QStringLiteral("key"), QStringLiteral("--window"), box, QStringLiteral("Return")});
-        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(windows(second.processId()), QStringList{box});
+        QVERIFY2(answer(box, second), "the second instance did not end when its box was answered");
         QVERIFY(second.exitCode() != 0);
+
         QCOMPARE(first.state(), QProcess::Running);
+        QCOMPARE(windows(first.processId()), QStringList{window});
+        QVERIFY(working.open(QIODevice::ReadOnly));
+        QCOMPARE(working.readAll(), QByteArray("the first instance's working copy"));
         first.terminate();
         QVERIFY(first.waitForFinished(10000));
     }
