@@ -265,6 +265,10 @@ void Form1::connectHandlers() {
     connect(cmdPause, &QPushButton::clicked, this, &Form1::cmdPause_Click);
     connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
     connect(cmdPlaySelection, &QPushButton::clicked, this, &Form1::cmdPlaySelection_Click);
+    connect(cmdBeginCut, &QPushButton::clicked, this, &Form1::cmdBeginCut_Click);
+    connect(cmdEndCut, &QPushButton::clicked, this, &Form1::cmdEndCut_Click);
+    connect(cmdSaveTo, &QPushButton::clicked, this, &Form1::cmdSaveTo_Click);
+    connectShareHandlers();
     txtAudioFile->setAcceptDrops(true);
     txtAudioFile->installEventFilter(this);
 }
@@ -272,6 +276,10 @@ void Form1::connectHandlers() {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TabControl1 && event->type() == QEvent::MouseMove)
         resetPointer();
+    if (watched == lblAbout && event->type() == QEvent::MouseButtonRelease) {
+        lblAbout_Click();
+        return true;
+    }
     // The file box takes file drops itself, never as text.
     if (watched == txtAudioFile) {
         switch (event->type()) {

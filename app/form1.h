@@ -65,11 +65,20 @@ public:
     void DrawWaveData();
     void PicWave_MouseDown(double x);
 
+    // Marks, the output folder and the export.
+    void cmdBeginCut_Click();
+    void cmdEndCut_Click();
     void RandomCut();
+    // A whole number from lowest to highest, both included.
+    std::int32_t RandomBetween(std::int32_t lowest, std::int32_t highest);
+    void cmdSaveTo_Click();
     void SaveCuttedAudio();
+    void lblAbout_Click();
 
     // True while a load runs; a second load is refused meanwhile.
     bool isLoading() const { return m_loading; }
+    // True while an export runs; loads, marks, the settings and another export wait for it.
+    bool isSaving() const { return m_saving; }
 
     // Shared state.
     std::int32_t hStream = 0;
@@ -154,5 +163,11 @@ private:
     void abandonLoad(const QString& text, const QString& title);
     void setLoadControlsEnabled(bool enabled);
 
+    void enterSaving();
+    void leaveSaving();
+    void connectShareHandlers();
+
     bool m_loading = false;
+    bool m_saving = false;
+    QList<bool> m_enabledBeforeSave;
 };

@@ -160,6 +160,3 @@ void Form1::Form_QueryUnload() {
     QCoreApplication::processEvents();
 }
 
-// The commands that need a loaded file are built on the loader and the export.
-void Form1::RandomCut() {}
-void Form1::SaveCuttedAudio() {}

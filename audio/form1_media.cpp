@@ -104,7 +104,7 @@ void Form1::reinitialiseAudio() {
 }
 
 void Form1::LoadMedia(QString FileName) {
-    if (m_loading)
+    if (m_loading || m_saving)
         return;
     m_loading = true;
     struct LoadingFlag {
@@ -217,7 +217,7 @@ void Form1::OpenMediaFile() {
 }
 
 bool Form1::txtAudioFile_OLEDragOver(const QMimeData* data) const {
-    if (m_loading || !data->hasUrls())
+    if (m_loading || m_saving || !data->hasUrls())
         return false;
     for (const QUrl& url : data->urls())
         if (url.isLocalFile())
@@ -226,7 +226,7 @@ bool Form1::txtAudioFile_OLEDragOver(const QMimeData* data) const {
 }
 
 void Form1::txtAudioFile_OLEDragDrop(const QMimeData* data) {
-    if (m_loading)
+    if (m_loading || m_saving)
         return;
     QStringList files;
     for (const QUrl& url : data->urls())

@@ -1,0 +1,222 @@
+// Begin Cut, End Cut and the random cut; the output folder chooser; the export of the marked
+// stretch through the transcoder.
+#include "app/form1.h"
+
+#include "app/format_time.h"
+#include "app/message_box.h"
+#include "app/selection_slider.h"
+#include "audio/mod_cutter.h"
+#include "cutter/export_command.h"
+#include "cutter/mod_browse_folder.h"
+#include "cutter/mod_shell32.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+const QString kUnsetMark = QStringLiteral("00:00:00");
+const QString kSaveFailed = QStringLiteral("Save Failed");
+
+std::mt19937& randomEngine() {
+    // Seeded once: seeding from the clock on every draw repeats draws within one clock tick.
+    static std::mt19937 engine{std::random_device{}()};
+    return engine;
+}
+
+// Why the folder cannot take the output, or nothing when it can.
+QString folderProblem(const QString& folder) {
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.exists() || !info.isDir())
+        return QStringLiteral("The output folder %1 does not exist. Please choose another one "
+                              "on the Settings page.")
+            .arg(folder);
+    if (!info.isWritable())
+        return QStringLiteral("The output folder %1 cannot be written. Please choose another "
+                              "one on the Settings page.")
+            .arg(folder);
+    return {};
+}
+
+} // namespace
+
+void Form1::cmdBeginCut_Click() {
+    if (m_saving)
+        return;
+    bMarking = true;
+    Slider1->setSelStart(Slider1->value());
+    Slider1->setSelLength(0);
+    lblBeginCut->setText(FormatTime(Slider1->value()));
+    lblEndCut->setText(kUnsetMark);
+}
+
+void Form1::cmdEndCut_Click() {
+    if (m_saving)
+        return;
+    const int value = Slider1->value();
+    if (bMarking && value < Slider1->selStart()) {
+        // An end before the begin: the stretch is the one between the two.
+        const int begin = Slider1->selStart();
+        Slider1->setSelStart(value);
+        Slider1->setSelLength(begin - value);
+        lblBeginCut->setText(FormatTime(value));
+        lblEndCut->setText(FormatTime(begin));
+        bMarking = false;
+        return;
+    }
+    if (bMarking)
+        Slider1->setSelLength(value - Slider1->selStart());
+    bMarking = false;
+    lblEndCut->setText(FormatTime(value));
+}
+
+std::int32_t Form1::RandomBetween(std::int32_t lowest, std::int32_t highest) {
+    const double r = std::uniform_real_distribution<double>(0.0, 1.0)(randomEngine());
+    return static_cast<std::int32_t>(
+        std::floor(r * (static_cast<double>(highest) - lowest + 1.0) + lowest));
+}
+
+void Form1::RandomCut() {
+    if (m_saving)
+        return;
+    std::int32_t begin = 0;
+    std::int32_t end = 0;
+    if (Slider1->maximum() >= 7) {
+        do {
+            begin = RandomBetween(1, Slider1->maximum());
+            end = RandomBetween(begin, Slider1->maximum());
+            Slider1->setSelStart(begin);
+            Slider1->setSelLength(end - begin);
+        } while (end - begin <= 5);
+    } else {
+        // Too short for six seconds: the longest stretch that starts at a set mark.
+        end = Slider1->maximum();
+        begin = end >= 2 ? 1 : 0;
+        Slider1->setSelStart(begin);
+        Slider1->setSelLength(end - begin);
+    }
+    lblBeginCut->setText(FormatTime(begin));
+    lblEndCut->setText(FormatTime(end));
+}
+
+void Form1::cmdSaveTo_Click() {
+    QString folder = BrowseForFolder(this, QStringLiteral("Save images to this folder"));
+    if (folder.isEmpty())
+        return;
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    txtOutputFolder->setText(folder);
+}
+
+void Form1::enterSaving() {
+    m_saving = true;
+    m_enabledBeforeSave.clear();
+    const QList<QWidget*> widgets{cmdBeginCut, cmdEndCut, TabControl1->widget(1)};
+    for (QWidget* widget : widgets) {
+        m_enabledBeforeSave << widget->isEnabled();
+        widget->setEnabled(false);
+    }
+    for (QAction* action : {ctlOpenMediaFile, ctlRandomCut, ctlSaveCuttedAudio}) {
+        m_enabledBeforeSave << action->isEnabled();
+        action->setEnabled(false);
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ProgressBar1->setFormat(QStringLiteral(" Saving...Please Wait."));
+    ProgressBar1->setValue(ProgressBar1->maximum());
+    QCoreApplication::processEvents();
+}
+
+void Form1::leaveSaving() {
+    QApplication::restoreOverrideCursor();
+    unsetCursor();
+    ProgressBar1->setFormat(QStringLiteral(" Ready"));
+    ProgressBar1->setValue(0);
+    const QList<QWidget*> widgets{cmdBeginCut, cmdEndCut, TabControl1->widget(1)};
+    int i = 0;
+    for (QWidget* widget : widgets)
+        widget->setEnabled(m_enabledBeforeSave.value(i++, true));
+    for (QAction* action : {ctlOpenMediaFile, ctlRandomCut, ctlSaveCuttedAudio})
+        action->setEnabled(m_enabledBeforeSave.value(i++, true));
+    m_saving = false;
+}
+
+void Form1::SaveCuttedAudio() {
+    if (m_saving || m_loading)
+        return;
+    if (!QFile::exists(programFile(QStringLiteral("temp.wav")))) {
+        showMessage(this, QStringLiteral("Please select first input audio file"), MsgExclamation,
+                    QStringLiteral("Select Audio"));
+        return;
+    }
+    if (lblBeginCut->text() == kUnsetMark || lblEndCut->text() == kUnsetMark) {
+        showMessage(this,
+                    QStringLiteral("Please specify a cut mark first.\r\n"
+                                   "Just press the Begin Cut and End Cut buttons."),
+                    MsgExclamation, QStringLiteral("Specify Cut Mark"));
+        return;
+    }
+    enterSaving();
+    struct Idle {
+        Form1* window;
+        ~Idle() { window->leaveSaving(); }
+    } idle{this};
+
+    ExportRequest request;
+    request.programFolder = programFolder();
+    request.separator = QDir::separator();
+    request.selStartSeconds = Slider1->selStart();
+    request.selLengthSeconds = Slider1->selLength();
+    request.bitrateText = cboBitrate->currentText();
+    request.frequencyText = cboFrequency->currentText();
+    request.channelIndex = cboChannels->currentIndex();
+    request.outputFolder = txtOutputFolder->text();
+    request.baseName = exportBaseName(txtAudioFile->text(), QDir::separator());
+    request.formatText = cboOutputFormat->currentText();
+    if (request.baseName.isEmpty()) {
+        showMessage(this, QStringLiteral("Invalid output path."), MsgExclamation,
+                    QStringLiteral("Invalid Output"));
+        return;
+    }
+    const QString outputPath = exportOutputPath(request);
+    QString problem = folderProblem(QFileInfo(outputPath).absolutePath());
+    if (problem.isEmpty() && !fitsCommandLine(outputPath))
+        problem = QStringLiteral("The output name %1 holds a double quote (\"), which the "
+                                 "transcoder cannot be given.")
+                      .arg(outputPath);
+    if (!problem.isEmpty()) {
+        showMessage(this, problem, MsgExclamation, kSaveFailed);
+        return;
+    }
+
+    QString errorLine;
+    try {
+        provideCoder();
+        const std::int32_t exitCode = ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine);
+        removeCoder();
+        if (exitCode != 0 || !QFile::exists(outputPath)) {
+            problem = errorLine.isEmpty()
+                          ? QStringLiteral("The transcoder failed (exit code %1) and wrote no "
+                                           "file.")
+                                .arg(exitCode)
+                          : QStringLiteral("The cut could not be saved: %1").arg(errorLine);
+        }
+    } catch (const std::exception& error) {
+        problem = QString::fromStdString(error.what());
+    }
+    if (!problem.isEmpty()) {
+        showMessage(this, problem, MsgCritical, kSaveFailed);
+        return;
+    }
+    if (chkAutoOpen->isChecked())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(txtOutputFolder->text()));
+    else
+        showMessage(this, QStringLiteral("Done Saved at ") + txtOutputFolder->text(),
+                    MsgInformation, QStringLiteral("Done Saved"));
+}
