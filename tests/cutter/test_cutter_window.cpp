@@ -1,0 +1,405 @@
+// Marks, the random cut, the folder chooser, the export and the links on the real window, with
+// the real transcoder and the real audio layer.
+#include "app/form1.h"
+#include "app/format_time.h"
+#include "app/message_box.h"
+#include "app/selection_slider.h"
+#include "audio/mod_bass.h"
+#include "share/share_links.h"
+#include "tests/support/test_audio.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+QString tempWav() {
+    return Form1::programFile(QStringLiteral("temp.wav"));
+}
+
+// Seconds of audio in a file, as ffprobe reads them.
+double probedSeconds(const QString& path) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("format=duration"), QStringLiteral("-of"),
+                 QStringLiteral("default=nw=1:nk=1"), path});
+    probe.waitForFinished();
+    return probe.readAllStandardOutput().trimmed().toDouble();
+}
+
+} // namespace
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class TestCutterWindow : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QTemporaryDir m_settings;
+    std::unique_ptr<Form1> m_window;
+    QList<ShownMessage> m_messages;
+    UrlCatcher m_urls;
+
+    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+    void load(const char* name) {
+        m_window->LoadMedia(path(name));
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
+        m_messages.clear();
+    }
+
+    void mark(int begin, int end) {
+        Form1& w = *m_window;
+        w.Slider1->setValue(begin);
+        w.cmdBeginCut_Click();
+        w.Slider1->setValue(end);
+        w.cmdEndCut_Click();
+    }
+
+    void verifyIdle() {
+        Form1& w = *m_window;
+        QCOMPARE(w.ProgressBar1->format(), QStringLiteral(" Ready"));
+        QCOMPARE(w.ProgressBar1->value(), 0);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(!w.isSaving());
+        QVERIFY(w.TabControl1->widget(1)->isEnabled());
+    }
+
+    // Runs the save command and returns the one message it showed.
+    ShownMessage save() {
+        m_messages.clear();
+        m_window->CommandBars_Execute(kCmdSaveCuttedAudio);
+        return m_messages.size() == 1 ? m_messages.first() : ShownMessage{};
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+        setMessageHandler([this](const ShownMessage& m) { m_messages << m; });
+        for (const char* scheme : {"http", "https", "file"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &m_urls, "open");
+        QVERIFY(testaudio::makeTone(path("long tone.wav"), 30));
+        QVERIFY(testaudio::makeTone(path("short.wav"), 5));
+        QVERIFY(QFile::copy(path("short.wav"), path("noextension")));
+    }
+
+    void cleanupTestCase() {
+        for (const char* scheme : {"http", "https", "file"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+
+    void init() {
+        QFile::remove(tempWav());
+        m_messages.clear();
+        m_urls.urls.clear();
+        QDir(path("out")).removeRecursively();
+        QVERIFY(QDir().mkpath(path("out")));
+        m_window = std::make_unique<Form1>();
+        if (!BASS_Init(-1, 44100, 0, nullptr, nullptr))
+            QSKIP("No audio output device (start the test services first)");
+        m_window->txtOutputFolder->setText(path("out") + QDir::separator());
+        m_window->chkAutoOpen->setChecked(false);
+    }
+
+    void cleanup() {
+        m_window->close();
+        m_window.reset();
+        BASS_Free();
+    }
+
+    void marks() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        w.Slider1->setValue(5);
+        w.cmdBeginCut_Click();
+        QVERIFY(w.bMarking);
+        QCOMPARE(w.Slider1->selStart(), 5);
+        QCOMPARE(w.Slider1->selLength(), 0);
+        QCOMPARE(w.lblBeginCut->text(), QStringLiteral("00:00:05"));
+        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:00"));
+        w.Slider1->setValue(9);
+        w.cmdEndCut_Click();
+        QVERIFY(!w.bMarking);
+        QCOMPARE(w.Slider1->selLength(), 4);
+        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:09"));
+
+        // A second Begin Cut starts over; End Cut without Begin Cut changes only its label.
+        w.Slider1->setValue(12);
+        w.cmdBeginCut_Click();
+        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(w.Slider1->selLength(), 0);
+        w.Slider1->setValue(20);
+        w.cmdEndCut_Click();
+        w.Slider1->setValue(25);
+        w.cmdEndCut_Click();
+        QCOMPARE(w.Slider1->selStart(), 12);
+        QCOMPARE(w.Slider1->selLength(), 8);
+        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:25"));
+
+        // An end before the begin marks the stretch between the two.
+        mark(20, 14);
+        QCOMPARE(w.Slider1->selStart(), 14);
+        QCOMPARE(w.Slider1->selLength(), 6);
+        QCOMPARE(w.lblBeginCut->text(), QStringLiteral("00:00:14"));
+        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:20"));
+        QVERIFY(!w.bMarking);
+    }
+
+    void randomCut_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("long") << "long tone.wav";
+        QTest::newRow("5 seconds") << "short.wav";
+    }
+    void randomCut() {
+        QFETCH(QString, file);
+        Form1& w = *m_window;
+        load(file.toUtf8().constData());
+        w.Slider1->setValue(3);
+        const int maximum = w.Slider1->maximum();
+        for (int i = 0; i < 50; ++i) {
+            w.CommandBars_Execute(kCmdRandomCut);
+            const int begin = w.Slider1->selStart();
+            const int end = begin + w.Slider1->selLength();
+            if (maximum >= 7)
+                QVERIFY(w.Slider1->selLength() >= 6);
+            else
+                QCOMPARE(w.Slider1->selLength(), maximum - 1);
+            QVERIFY(begin >= 1);
+            QVERIFY(end <= maximum);
+            QCOMPARE(w.lblBeginCut->text(), FormatTime(begin));
+            QCOMPARE(w.lblEndCut->text(), FormatTime(end));
+            QCOMPARE(w.Slider1->value(), 3);
+            QVERIFY(!w.bMarking);
+        }
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("begin");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("title");
+        const QString out = path("out") + QDir::separator();
+        QTest::newRow("nothing loaded")
+            << "" << 0 << 0 << out << "Please select first input audio file"
+            << "Select Audio";
+        const QString markText = QStringLiteral(
+            "Please specify a cut mark first.\r\nJust press the Begin Cut and End Cut buttons.");
+        QTest::newRow("no marks") << "long tone.wav" << -1 << -1 << out << markText
+                                  << "Specify Cut Mark";
+        QTest::newRow("begin at second 0")
+            << "long tone.wav" << 0 << 4 << out << markText << "Specify Cut Mark";
+        QTest::newRow("no dot in the name")
+            << "noextension" << 1 << 3 << out << "Invalid output path."
+            << "Invalid Output";
+        QTest::newRow("folder missing") << "long tone.wav" << 1 << 3 << path("none") + "/"
+                                        << "does not exist"
+                                        << "Save Failed";
+    }
+    void refusals() {
+        QFETCH(QString, file);
+        QFETCH(int, begin);
+        QFETCH(int, end);
+        QFETCH(QString, folder);
+        Form1& w = *m_window;
+        if (!file.isEmpty())
+            load(file.toUtf8().constData());
+        if (begin >= 0)
+            mark(begin, end);
+        w.txtOutputFolder->setText(folder);
+        const ShownMessage shown = save();
+        QFETCH(QString, text);
+        QVERIFY2(shown.text.contains(text), qPrintable(shown.text));
+        QTEST(shown.title, "title");
+        QCOMPARE(shown.style, 48);
+        verifyIdle();
+        QVERIFY(QDir(path("out")).isEmpty());
+    }
+
+    void unwritableFolder() {
+        if (geteuid() == 0)
+            QSKIP("root writes into any folder");
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(1, 3);
+        const QString locked = path("locked");
+        QVERIFY(QDir().mkpath(locked));
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+        w.txtOutputFolder->setText(locked + QDir::separator());
+        const ShownMessage shown = save();
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY2(shown.text.contains(QStringLiteral("cannot be written")), qPrintable(shown.text));
+        QVERIFY(QDir(locked).isEmpty());
+        verifyIdle();
+    }
+
+    // A save writes the marked stretch and says where; with auto-open the folder is opened.
+    void saves() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(2, 5);
+        w.cboOutputFormat->setCurrentText(QStringLiteral("WAV"));
+        ShownMessage shown = save();
+        QCOMPARE(shown.text, QStringLiteral("Done Saved at ") + w.txtOutputFolder->text());
+        QCOMPARE(shown.title, QStringLiteral("Done Saved"));
+        QCOMPARE(shown.style, 64);
+        const QString output = path("out/long tone_cutted.wav");
+        QCOMPARE(QFileInfo(output).size(), qint64{44 + 3 * 176400});
+        QVERIFY(!QFile::exists(Form1::programFile(QStringLiteral("coder.exe"))));
+        verifyIdle();
+
+        w.chkAutoOpen->setChecked(true);
+        w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
+        shown = save();
+        QVERIFY2(shown.text.isEmpty(), qPrintable(shown.text));
+        QCOMPARE(m_urls.urls, QList<QUrl>{QUrl::fromLocalFile(w.txtOutputFolder->text())});
+        QVERIFY(qAbs(probedSeconds(path("out/long tone_cutted.mp3")) - 3.0) < 0.06);
+        verifyIdle();
+    }
+
+    // A run of the transcoder that fails is reported, not called a success.
+    void failedRun() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(2, 5);
+        w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), QStringLiteral("fast"));
+        const ShownMessage shown = save();
+        QCOMPARE(shown.title, QStringLiteral("Save Failed"));
+        QVERIFY2(shown.text.startsWith(QStringLiteral("The cut could not be saved: ")),
+                 qPrintable(shown.text));
+        QVERIFY(QDir(path("out")).isEmpty());
+        verifyIdle();
+    }
+
+    void missingTranscoder() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(2, 5);
+        const QString codec = Form1::programFile(QStringLiteral("codec.dll"));
+        QVERIFY(QFile::rename(codec, codec + QStringLiteral(".aside")));
+        const ShownMessage shown = save();
+        QVERIFY(QFile::rename(codec + QStringLiteral(".aside"), codec));
+        QCOMPARE(shown.title, QStringLiteral("Save Failed"));
+        QVERIFY2(shown.text.contains(QStringLiteral("codec.dll")), qPrintable(shown.text));
+        QCOMPARE(w.txtAudioFile->text(), path("long tone.wav"));
+        verifyIdle();
+    }
+
+    // While the export runs, what would change its inputs is refused.
+    void busyRefusesChanges() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(2, 20);
+        w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
+        bool sawSaving = false;
+        QTimer poke;
+        connect(&poke, &QTimer::timeout, &w, [&] {
+            if (!w.isSaving())
+                return;
+            sawSaving = true;
+            QCOMPARE(w.ProgressBar1->format(), QStringLiteral(" Saving...Please Wait."));
+            QVERIFY(QApplication::overrideCursor() != nullptr);
+            QVERIFY(!w.TabControl1->widget(1)->isEnabled());
+            QVERIFY(!w.ctlOpenMediaFile->isEnabled());
+            w.LoadMedia(path("short.wav"));
+            w.cmdBeginCut_Click();
+            w.CommandBars_Execute(kCmdRandomCut);
+            w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        });
+        poke.start(1);
+        const ShownMessage shown = save();
+        poke.stop();
+        QVERIFY(sawSaving);
+        QCOMPARE(shown.title, QStringLiteral("Done Saved"));
+        QCOMPARE(w.txtAudioFile->text(), path("long tone.wav"));
+        QCOMPARE(w.Slider1->selStart(), 2);
+        QCOMPARE(w.Slider1->selLength(), 18);
+        QVERIFY(w.ctlOpenMediaFile->isEnabled());
+        QVERIFY(w.cmdBeginCut->isEnabled());
+        verifyIdle();
+    }
+
+    void folderChooser_data() {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("cancel") << ""
+                                << "/kept/";
+        QTest::newRow("ordinary folder") << path("out") << path("out") + "/";
+        QTest::newRow("root") << "/"
+                              << "/";
+    }
+    void folderChooser() {
+        QFETCH(QString, choice);
+        Form1& w = *m_window;
+        w.txtOutputFolder->setText(QStringLiteral("/kept/"));
+        QString prompt;
+        QTimer::singleShot(0, &w, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            prompt = dialog->windowTitle();
+            if (choice.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->setDirectory(choice);
+            dialog->selectFile(choice);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        w.cmdSaveTo->click();
+        QCOMPARE(prompt, QStringLiteral("Save images to this folder"));
+        QTEST(w.txtOutputFolder->text(), "text");
+        QSettings store(QStringLiteral("quilletaudio.com"), QStringLiteral("quilletaudio.com"));
+        QTEST(store.value(QStringLiteral("Quillet/Output Folder")).toString(), "text");
+    }
+
+    // Each control opens its one address, before a load and after, and changes nothing else.
+    void links() {
+        Form1& w = *m_window;
+        const QList<QPair<QWidget*, ShareLink>> controls{{w.cmdFacebook, ShareLink::Facebook},
+                                                         {w.cmdTwitter, ShareLink::Twitter},
+                                                         {w.cmdDelicious, ShareLink::Delicious},
+                                                         {w.cmdDig, ShareLink::Digg},
+                                                         {w.cmdStumbleUpon, ShareLink::StumbleUpon},
+                                                         {w.cmdReddit, ShareLink::Reddit},
+                                                         {w.lblAbout, ShareLink::About}};
+        for (int round = 0; round < 2; ++round) {
+            if (round == 1) {
+                load("long tone.wav");
+                mark(3, 9);
+            }
+            const QString file = w.txtAudioFile->text();
+            for (const auto& [control, link] : controls) {
+                m_urls.urls.clear();
+                QTest::mouseClick(control, Qt::LeftButton);
+                QCOMPARE(m_urls.urls.size(), 1);
+                QCOMPARE(QString::fromLatin1(m_urls.urls.first().toEncoded()), shareAddress(link));
+            }
+            QCOMPARE(w.txtAudioFile->text(), file);
+            QCOMPARE(w.lblBeginCut->text(),
+                     round ? QStringLiteral("00:00:03") : QStringLiteral("00:00:00"));
+            QCOMPARE(QFile::exists(tempWav()), round == 1);
+        }
+        QVERIFY(m_messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestCutterWindow)
+#include "test_cutter_window.moc"
