@@ -27,25 +27,20 @@ struct Probe {
     QString codec;
     int rate = 0;
     int channels = 0;
-    double seconds = 0;
 };
 
 Probe probe(const QString& path) {
     QProcess p;
     p.start(QStringLiteral("ffprobe"),
             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-             QStringLiteral("stream=codec_name,sample_rate,channels:format=duration"),
-             QStringLiteral("-of"), QStringLiteral("json"), path});
+             QStringLiteral("stream=codec_name,sample_rate,channels"), QStringLiteral("-of"),
+             QStringLiteral("json"), path});
     p.waitForFinished(10000);
     const QJsonObject json = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
     const QJsonObject stream = json[QStringLiteral("streams")].toArray().at(0).toObject();
     return {stream[QStringLiteral("codec_name")].toString(),
             stream[QStringLiteral("sample_rate")].toString().toInt(),
-            stream[QStringLiteral("channels")].toInt(),
-            json[QStringLiteral("format")]
-                .toObject()[QStringLiteral("duration")]
-                .toString()
-                .toDouble()};
+            stream[QStringLiteral("channels")].toInt()};
 }
 
 // Pixels of the strip that are neither background nor play line: the waveform drawn.
@@ -210,7 +205,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(out));
         QProcess quillet;
         const Reaper reaper{quillet};
-        const QString window = start(quillet, work("program"),
+        const QTemporaryDir program;
+        const QString window = start(quillet, program.path(),
                                      {{QStringLiteral("Output Format"), format},
                                       {QStringLiteral("Bitrate"), bitrate},
                                       {QStringLiteral("Frequency"), frequency},
@@ -249,18 +245,19 @@ private Q_SLOTS:
         // The marks are whole seconds: about two seconds apart here, exact to one frame.
         QFETCH(int, frameSamples);
         const double frame = static_cast<double>(frameSamples) / probed.rate;
-        const double marked = std::round(probed.seconds);
-        QVERIFY2(marked >= 1 && marked <= 4, qPrintable(QString::number(probed.seconds)));
-        QVERIFY2(std::abs(probed.seconds - marked) <= frame + 1e-6,
-                 qPrintable(QString::number(probed.seconds)));
-        QVERIFY(!QFile::exists(work("program/coder.exe")));
+        const double seconds = testaudio::decodedSeconds(output, probed.rate);
+        const double marked = std::round(seconds);
+        QVERIFY2(marked >= 1 && marked <= 4, qPrintable(QString::number(seconds)));
+        QVERIFY2(std::abs(seconds - marked) <= frame + 1e-6, qPrintable(QString::number(seconds)));
+        QVERIFY(!QFile::exists(program.filePath(QStringLiteral("coder.exe"))));
     }
 
     // A folder that cannot be written: the error is shown and nothing is written.
     void saveIntoAnUnwritableFolder() {
         QProcess quillet;
         const Reaper reaper{quillet};
-        const QString window = start(quillet, work("program"),
+        const QTemporaryDir program;
+        const QString window = start(quillet, program.path(),
                                      {{QStringLiteral("Output Format"), QStringLiteral("WAV")},
                                       {QStringLiteral("Output Folder"), QStringLiteral("/proc/")}});
         QVERIFY(!window.isEmpty());
@@ -274,7 +271,7 @@ private Q_SLOTS:
         click(window, m_save);
         QVERIFY2(answer(quillet, QStringLiteral("Save Failed")), "no Save Failed box");
         QVERIFY(!QFile::exists(QStringLiteral("/proc/spoken words_cutted.wav")));
-        QVERIFY(!QFile::exists(work("program/coder.exe")));
+        QVERIFY(!QFile::exists(program.filePath(QStringLiteral("coder.exe"))));
         QCOMPARE(quillet.state(), QProcess::Running);
     }
 };

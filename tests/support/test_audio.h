@@ -38,6 +38,19 @@ inline bool convertWithFfmpeg(const QString& input, const QString& output,
     return QProcess::execute(QStringLiteral("ffmpeg"), all) == 0;
 }
 
+// Seconds of sound a player gets out of the file: the samples ffmpeg decodes from it, with the
+// encoder's delay and padding taken off as the file declares them.
+inline double decodedSeconds(const QString& path, int rate) {
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+             QStringLiteral("-i"), path, QStringLiteral("-f"), QStringLiteral("s16le"),
+             QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
+             QString::number(rate), QStringLiteral("-")});
+    p.waitForFinished(60000);
+    return static_cast<double>(p.readAllStandardOutput().size()) / 2.0 / rate;
+}
+
 // Runs the event loop until the condition holds or the time is up; true when it held.
 inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
     QDeadlineTimer deadline(timeoutMs);
