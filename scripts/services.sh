@@ -15,11 +15,18 @@ quillet_services_start() {
     for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
     pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; return 1; }
 
-    local display=":$((90 + RANDOM % 500))"
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display and writes its number once it accepts clients. -noreset: by
+    # default the server resets whenever its last client leaves, and a program that connects at
+    # that moment gets "could not connect to display".
+    local display_file
+    display_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_file" \
+        >/dev/null 2>&1 &
     QUILLET_XVFB_PID=$!
-    export QUILLET_X_DISPLAY="$display"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+    [ -s "$display_file" ] || { echo "Xvfb did not start" >&2; rm -f "$display_file"; return 1; }
+    export QUILLET_X_DISPLAY=":$(head -n 1 "$display_file")"
+    rm -f "$display_file"
     trap quillet_services_stop EXIT
 }
 

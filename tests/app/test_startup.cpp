@@ -28,6 +28,19 @@ QStringList windows(qint64 pid) {
     return windows(pid, QStringLiteral(".")); // any title: the root window has none
 }
 
+// What the program shows and says, for a failure's message.
+QByteArray describe(QProcess& program) {
+    QStringList out;
+    for (const QString& id : windows(program.processId()))
+        out << xdotool({QStringLiteral("getwindowname"), id});
+    return QStringLiteral("windows shown: [%1], %2, output: %3")
+        .arg(out.join(QStringLiteral(", ")),
+             program.state() == QProcess::Running ? QStringLiteral("running")
+                                                  : QStringLiteral("ended"),
+             QString::fromLocal8Bit(program.readAllStandardError()))
+        .toUtf8();
+}
+
 // The first visible window of the process with that exact title, waiting up to ten seconds.
 QString waitForWindow(qint64 pid, const QString& title) {
     for (int i = 0; i < 100; ++i) {
@@ -129,7 +142,7 @@ private Q_SLOTS:
         quillet.start(installIn(folder));
         QVERIFY(quillet.waitForStarted());
         const QString box = waitForWindow(quillet.processId(), QStringLiteral("Error"));
-        QVERIFY2(!box.isEmpty(), "no box titled Error");
+        QVERIFY2(!box.isEmpty(), describe(quillet));
         // The box waits for its answer, and it is the only window shown.
         QCOMPARE(quillet.state(), QProcess::Running);
         QCOMPARE(windows(quillet.processId()), QStringList{box});
@@ -146,7 +159,7 @@ private Q_SLOTS:
         first.setProcessEnvironment(environment(true));
         first.start(program);
         const QString window = waitForWindow(first.processId(), QStringLiteral("Quillet"));
-        QVERIFY2(!window.isEmpty(), "the first instance showed no window");
+        QVERIFY2(!window.isEmpty(), describe(first));
         const QString tempWav = folder.filePath(QStringLiteral("temp.wav"));
         QFile working(tempWav);
         QVERIFY(working.open(QIODevice::WriteOnly));
@@ -159,7 +172,7 @@ private Q_SLOTS:
         second.start(program);
         QVERIFY(second.waitForStarted());
         const QString box = waitForWindow(second.processId(), QStringLiteral("Quillet"));
-        QVERIFY2(!box.isEmpty(), "the second instance showed no box");
+        QVERIFY2(!box.isEmpty(), describe(second));
         QCOMPARE(windows(second.processId()), QStringList{box});
         QVERIFY2(answer(box, second), "the second instance did not end when its box was answered");
         QVERIFY(second.exitCode() != 0);
