@@ -414,6 +414,11 @@ void transcode(const Options& o) {
     swr_alloc_set_opts2(&rawSwr, &outLayout, sink.sampleFormat(), sink.sampleRate(),
                         &in.decoder->ch_layout, in.decoder->sample_fmt, inRate, 0, nullptr);
     SwrPtr swr(rawSwr);
+    // A mono input keeps its level in both channels of a stereo output.
+    if (swr && in.decoder->ch_layout.nb_channels == 1 && sink.channels() == 2) {
+        const double bothAtFullLevel[2] = {1.0, 1.0};
+        swr_set_matrix(swr.get(), bothAtFullLevel, 1);
+    }
     if (!swr || swr_init(swr.get()) < 0)
         fail("cannot convert the input's samples");
 
