@@ -273,7 +273,7 @@ private:
             rates.push_back(*r);
         // The WMA encoder takes any rate, but players know only the usual ones.
         if (t.container == Container::Wma)
-            rates = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
+            rates = {8000, 11025, 16000, 22050, 24000, 32000, 44100, 48000};
         m_rate = codec::nearest(t.sampleRate, rates);
         if (m_rate != t.sampleRate)
             note(std::string(encoder->name) + " cannot use " + std::to_string(t.sampleRate) +

@@ -1,0 +1,132 @@
+#include "transcoder/audio_source.h"
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace transcoder {
+
+namespace {
+
+std::runtime_error inputError(const std::string& path, const std::string& what) {
+    return std::runtime_error("cannot read input '" + path + "': " + what);
+}
+
+} // namespace
+
+AudioSource::AudioSource(const std::string& path)
+    : path_(path), packet_(makePacket()), frame_(makeFrame()) {
+    // Checked first so that a missing or unreadable file reads as such, not as a format error.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        throw inputError(path, std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
+        throw inputError(path, "it is a folder");
+    if (::access(path.c_str(), R_OK) != 0)
+        throw inputError(path, std::strerror(errno));
+
+    AVFormatContext* raw = nullptr;
+    if (int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); rc < 0)
+        throw inputError(path, "not an audio file FFmpeg can read (" + avErrorText(rc) + ")");
+    format_.reset(raw);
+    if (int rc = avformat_find_stream_info(format_.get(), nullptr); rc < 0)
+        throw inputError(path, avErrorText(rc));
+
+    const AVCodec* codec = nullptr;
+    streamIndex_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (streamIndex_ == AVERROR_STREAM_NOT_FOUND)
+        throw std::runtime_error("no audio stream in '" + path + "'");
+    if (streamIndex_ < 0 || !codec)
+        throw std::runtime_error("no decoder for the audio in '" + path + "'");
+    // Cover pictures and other streams are never read into the decoder.
+    for (unsigned i = 0; i < format_->nb_streams; ++i)
+        if (static_cast<int>(i) != streamIndex_)
+            format_->streams[i]->discard = AVDISCARD_ALL;
+
+    const AVStream* stream = format_->streams[streamIndex_];
+    decoder_.reset(avcodec_alloc_context3(codec));
+    if (!decoder_)
+        throw std::bad_alloc();
+    if (int rc = avcodec_parameters_to_context(decoder_.get(), stream->codecpar); rc < 0)
+        throw inputError(path, avErrorText(rc));
+    decoder_->pkt_timebase = stream->time_base;
+    if (int rc = avcodec_open2(decoder_.get(), codec, nullptr); rc < 0)
+        throw inputError(path, "cannot decode its audio (" + avErrorText(rc) + ")");
+    if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0)
+        throw inputError(path, "its audio stream has no sample rate or channels");
+}
+
+int AudioSource::sampleRate() const {
+    return decoder_->sample_rate;
+}
+int AudioSource::channels() const {
+    return decoder_->ch_layout.nb_channels;
+}
+
+bool AudioSource::seeksExactly() const {
+    const AVCodecID id = decoder_->codec_id;
+    return id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT && format_->pb &&
+           (format_->pb->seekable & AVIO_SEEKABLE_NORMAL);
+}
+
+void AudioSource::seek(std::int64_t startSample) {
+    const AVStream* stream = format_->streams[streamIndex_];
+    const std::int64_t ts =
+        av_rescale_q(startSample, AVRational{1, sampleRate()}, stream->time_base) +
+        (stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time);
+    if (av_seek_frame(format_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD) < 0)
+        return; // still at the start: counting samples from there stays exact
+    avcodec_flush_buffers(decoder_.get());
+    position_ = startSample;
+    positionFromPts_ = true;
+}
+
+bool AudioSource::receive() {
+    while (true) {
+        const int rc = avcodec_receive_frame(decoder_.get(), frame_.get());
+        if (rc == 0)
+            return true;
+        if (rc == AVERROR_EOF)
+            return false;
+        // Anything else is a damaged frame: drop it and keep going, as players do.
+        if (draining_)
+            return false;
+        const int readRc = av_read_frame(format_.get(), packet_.get());
+        if (readRc == AVERROR_EOF || readRc == AVERROR(EIO) || readRc < 0) {
+            draining_ = true;
+            avcodec_send_packet(decoder_.get(), nullptr);
+            continue;
+        }
+        if (packet_->stream_index == streamIndex_)
+            avcodec_send_packet(decoder_.get(), packet_.get()); // bad data is skipped
+        av_packet_unref(packet_.get());
+    }
+}
+
+const AVFrame* AudioSource::next(std::int64_t& firstSample) {
+    if (!receive())
+        return nullptr;
+    if (positionFromPts_) {
+        positionFromPts_ = false;
+        const AVStream* stream = format_->streams[streamIndex_];
+        const std::int64_t pts =
+            frame_->pts != AV_NOPTS_VALUE ? frame_->pts : frame_->best_effort_timestamp;
+        if (pts != AV_NOPTS_VALUE) {
+            const std::int64_t start =
+                stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+            position_ = av_rescale_q(pts - start, stream->time_base, AVRational{1, sampleRate()});
+        }
+    }
+    firstSample = position_;
+    position_ += frame_->nb_samples;
+    return frame_.get();
+}
+
+} // namespace transcoder

@@ -1,0 +1,44 @@
+// The input side of a run: opens a file, picks its best audio stream, decodes it frame by frame
+// and tells where each frame starts, in samples of the stream's rate. Errors are thrown as
+// std::runtime_error with a message that names the file and the problem.
+#pragma once
+
+#include "transcoder/av_handles.h"
+
+#include <cstdint>
+#include <string>
+
+namespace transcoder {
+
+class AudioSource {
+public:
+    explicit AudioSource(const std::string& path);
+
+    int sampleRate() const; // Hz, as the decoder reports it
+    int channels() const;
+
+    // True when a seek lands on the exact sample (PCM inputs such as WAV); other inputs are
+    // decoded from their start, which is exact too but costs the time of what comes before.
+    bool seeksExactly() const;
+    // Moves to startSample; frames returned afterwards may begin a little before it.
+    void seek(std::int64_t startSample);
+
+    // The next decoded frame, or nullptr at the end. firstSample receives the index of the
+    // frame's first sample. The frame stays valid until the next call.
+    const AVFrame* next(std::int64_t& firstSample);
+
+private:
+    bool receive();
+
+    std::string path_;
+    InputFormatPtr format_;
+    CodecContextPtr decoder_;
+    PacketPtr packet_;
+    FramePtr frame_;
+    int streamIndex_ = -1;
+    bool draining_ = false;
+    bool positionFromPts_ = false;
+    std::int64_t position_ = 0; // first sample of the next frame
+};
+
+} // namespace transcoder

@@ -1,0 +1,51 @@
+// codec.dll: Quillet's command-line transcoder. Converts any input FFmpeg decodes to the WAV
+// the window program reads, and cuts stretches of it into MP3, WMA, WAV or AMR files.
+#include "transcoder/options.h"
+#include "transcoder/output_file.h"
+#include "transcoder/transcode.h"
+
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace {
+
+void onSignal(int signalNumber) {
+    transcoder::removeTemporaryOnSignal();
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    av_log_set_level(AV_LOG_QUIET);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(s, onSignal);
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const transcoder::ParseResult parsed = transcoder::parseArguments(args);
+    if (!parsed.request) {
+        std::cerr << "codec: " << parsed.error << std::endl;
+        return 2;
+    }
+    if (parsed.request->help) {
+        std::cout << transcoder::usageText();
+        return 0;
+    }
+    try {
+        transcoder::transcode(*parsed.request, std::cerr);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "codec: out of memory" << std::endl;
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "codec: " << e.what() << std::endl;
+        return 1;
+    }
+    return 0;
+}
