@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Loading a 60-minute stereo MP3 into the window against the transcoder's conversion alone, the
-# waveform redraw, the CPU while playing and the peak memory.
+# waveform redraw, the CPU while playing, saving the last 30 s against the transcoder alone, and
+# the peak memory.
 # Usage: bash bench/load.sh [build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
