@@ -1,32 +1,17 @@
 // Start-up of the real window program: the checks that end it before the window shows, and the
 // single instance. Boxes of the real program are found and answered on the X display.
 #include "app/startup.h"
+#include "tests/support/x_session.h"
 
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace xsession;
+
 namespace {
 const QString kProgram = QStringLiteral(QUILLET_BUILD_DIR "/quillet");
-
-QString xdotool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), args);
-    p.waitForFinished(5000);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-// The visible windows of the process whose title matches pattern.
-QStringList windows(qint64 pid, const QString& pattern) {
-    const QString ids =
-        xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"), pattern});
-    return ids.isEmpty() ? QStringList() : ids.split(QLatin1Char('\n'));
-}
-QStringList windows(qint64 pid) {
-    return windows(pid, QStringLiteral(".")); // any title: the root window has none
-}
 
 // What the program shows and says, for a failure's message.
 QByteArray describe(QProcess& program) {
@@ -40,27 +25,6 @@ QByteArray describe(QProcess& program) {
              QString::fromLocal8Bit(program.readAllStandardError()))
         .toUtf8();
 }
-
-// The first visible window of the process with that exact title, waiting up to ten seconds.
-QString waitForWindow(qint64 pid, const QString& title) {
-    for (int i = 0; i < 100; ++i) {
-        if (const QStringList ids = windows(pid, QStringLiteral("^%1$").arg(title)); !ids.isEmpty())
-            return ids.first();
-        QTest::qWait(100);
-    }
-    return {};
-}
-
-// Ends the program when a check fails half-way, so that no instance outlives its test.
-struct Reaper {
-    QProcess& process;
-    ~Reaper() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-};
 
 // Presses Return in the box, as a person would: focus it, then type. A box that has only just been
 // mapped may not take the key yet, so the press is repeated until the program ends.
