@@ -222,7 +222,7 @@ private Q_SLOTS:
 
         double sum = 0;
         int crossings = 0;
-        for (qsizetype i = 0; i < samples.size(); i += 4) {
+        for (qsizetype i = 0; i < samples.size(); i += 2) {
             sum += double(samples[i]) * samples[i];
             if (i >= 2 && (samples[i - 2] < 0) != (samples[i] < 0))
                 ++crossings;
