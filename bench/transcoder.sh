@@ -1,50 +1,53 @@
 #!/usr/bin/env bash
-# The transcoder against the ffmpeg command line on the same work, side by side in one run:
-# converting a 60-minute stereo MP3 to WAV, and cutting 30 seconds at the end of a 60-minute WAV
-# to MP3 192 kbit/s. Medians of three runs; times and peak memory as ratios.
-# Usage: bash bench/transcoder.sh [build folder]
+# Measures codec.dll against the ffmpeg command line on the same files, side by side:
+#   1. a 60-minute stereo MP3 converted to WAV;
+#   2. a 30-second cut at the end of a 60-minute WAV to MP3 192 kbit/s, against ffmpeg with the
+#      window's option order (-ss after -i) and with -ss before -i;
+#   3. peak memory of each run.
+# Each run is repeated RUNS times (default 5) and the median is reported.
+# Usage: bash bench/transcoder.sh [BUILD_DIR]   (default: build/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${1:-build}")
+build=${1:-build}
 codec="$build/codec.dll"
-[ -x "$codec" ] || { echo "build first: bash scripts/build.sh" >&2; exit 1; }
+[ -x "$codec" ] || cmake --build "$build" --target codec.dll
+runs=${RUNS:-5}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:duration=3600:sample_rate=44100" \
-    -f lavfi -i "anoisesrc=duration=3600:amplitude=0.1:sample_rate=44100" \
-    -filter_complex "[0][1]amerge=inputs=2" -ac 2 -b:a 192k "$work/long.mp3"
-"$codec" -i "$work/long.mp3" -f wav "$work/long.wav"
+echo "generating 60 minutes of stereo audio..."
+sox -n -r 44100 -c 2 -b 16 "$work/temp.wav" synth 3600 sine 440 sine 660 vol 0.4
+ffmpeg -v error -y -i "$work/temp.wav" -c:a libmp3lame -b:a 192k "$work/long.mp3"
 
-# median seconds and median peak kilobytes of three runs of a command
+# measure NAME CMD...: prints the median wall time (s) and the median peak RSS (KiB).
 measure() {
-    local times=() mems=()
-    for _ in 1 2 3; do
-        rm -f "$work"/out.*
-        /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>&1
-        read -r t m <"$work/time.txt"
-        times+=("$t")
-        mems+=("$m")
-    done
-    printf '%s\n' "${times[@]}" | sort -g | sed -n 2p
-    printf '%s\n' "${mems[@]}" | sort -g | sed -n 2p
+  local times=() mems=() out
+  for _ in $(seq "$runs"); do
+    out=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+    times+=("${out% *}"); mems+=("${out#* }")
+  done
+  local t m
+  t=$(printf '%s\n' "${times[@]}" | sort -g | sed -n "$(( (runs + 1) / 2 ))p")
+  m=$(printf '%s\n' "${mems[@]}" | sort -g | sed -n "$(( (runs + 1) / 2 ))p")
+  echo "$t $m"
 }
 
-report() { # label ours-seconds ours-kb peer-seconds peer-kb
-    awk -v l="$1" -v a="$2" -v am="$3" -v b="$4" -v bm="$5" 'BEGIN {
-        printf "%-44s %7.2f s vs %7.2f s  time %.2f x   memory %6.1f MB vs %6.1f MB (%.2f x)\n",
-            l, a, b, a / b, am / 1024, bm / 1024, am / bm }'
+report() { # label ours theirs
+  local ot=${2% *} om=${2#* } tt=${3% *} tm=${3#* }
+  printf '%-44s codec %6.2f s %7d KiB | ffmpeg %6.2f s %7d KiB | time %.2fx  memory %.2fx\n' \
+    "$1" "$ot" "$om" "$tt" "$tm" "$(echo "$ot / $tt" | bc -l)" "$(echo "$om / $tm" | bc -l)"
 }
 
-mapfile -t ours < <(measure "$codec" -i "$work/long.mp3" -f wav "$work/out.wav")
-mapfile -t peer < <(measure ffmpeg -nostdin -y -i "$work/long.mp3" -f wav "$work/out.wav")
-report "60-min MP3 to WAV (ffmpeg -i long.mp3 -f wav)" "${ours[0]}" "${ours[1]}" "${peer[0]}" "${peer[1]}"
+conv_ours=$(measure "$codec" -i "$work/long.mp3" -f wav "$work/ours.wav")
+conv_ff=$(measure ffmpeg -y -i "$work/long.mp3" -f wav "$work/ff.wav")
+cut_ours=$(measure "$codec" -i "$work/temp.wav" -t 00:00:30 -ss 00:59:00 -ab 192 -ar 44100 -ac 2 \
+  "$work/ours.mp3")
+cut_ff_after=$(measure ffmpeg -y -i "$work/temp.wav" -t 00:00:30 -ss 00:59:00 -ab 192k -ar 44100 \
+  -ac 2 "$work/ff1.mp3")
+cut_ff_before=$(measure ffmpeg -y -ss 00:59:00 -i "$work/temp.wav" -t 00:00:30 -ab 192k -ar 44100 \
+  -ac 2 "$work/ff2.mp3")
 
-mapfile -t ours < <(measure "$codec" -i "$work/long.wav" -t 00:00:30 -ss 00:59:00 -ab 192 \
-    -ar 44100 -ac 2 "$work/out.mp3")
-mapfile -t late < <(measure ffmpeg -nostdin -y -i "$work/long.wav" -t 00:00:30 -ss 00:59:00 \
-    -ab 192k -ar 44100 -ac 2 "$work/out.mp3")
-mapfile -t early < <(measure ffmpeg -nostdin -y -ss 00:59:00 -i "$work/long.wav" -t 00:00:30 \
-    -ab 192k -ar 44100 -ac 2 "$work/out.mp3")
-report "30 s at the end to MP3 (ffmpeg, -ss after -i)" "${ours[0]}" "${ours[1]}" "${late[0]}" "${late[1]}"
-report "30 s at the end to MP3 (ffmpeg, -ss before -i)" "${ours[0]}" "${ours[1]}" "${early[0]}" "${early[1]}"
+echo "median of $runs runs"
+report "60-min MP3 -> WAV" "$conv_ours" "$conv_ff"
+report "30-s cut at 59:00 -> MP3 (ffmpeg -ss after -i)" "$cut_ours" "$cut_ff_after"
+report "30-s cut at 59:00 -> MP3 (ffmpeg -ss before -i)" "$cut_ours" "$cut_ff_before"
