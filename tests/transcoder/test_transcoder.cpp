@@ -228,7 +228,10 @@ private Q_SLOTS:
         }
         const double rms = std::sqrt(sum / double(frames)) / 32768.0;
         if (kind == "tone") {
-            QVERIFY2(std::abs(rms - 0.5 / std::sqrt(2.0)) < 0.04, qPrintable(QString::number(rms)));
+            // AMR is a speech codec: a steady tone comes back some dB lower.
+            const double tolerance = format == "amr" ? 0.08 : 0.04;
+            QVERIFY2(std::abs(rms - 0.5 / std::sqrt(2.0)) < tolerance,
+                     qPrintable(QString::number(rms)));
             const double perSecond = crossings / (double(frames) / 44100);
             QVERIFY2(std::abs(perSecond - 2000) < 60, qPrintable(QString::number(perSecond)));
         } else if (kind == "silence") {
