@@ -35,7 +35,7 @@ measure() {
 report() { # label ours theirs
   local ot=${2% *} om=${2#* } tt=${3% *} tm=${3#* }
   printf '%-44s codec %6.2f s %7d KiB | ffmpeg %6.2f s %7d KiB | time %.2fx  memory %.2fx\n' \
-    "$1" "$ot" "$om" "$tt" "$tm" "$(echo "$ot / $tt" | bc -l)" "$(echo "$om / $tm" | bc -l)"
+    "$1" "$ot" "$om" "$tt" "$tm" "$(awk "BEGIN{print $ot / $tt}")" "$(awk "BEGIN{print $om / $tm}")"
 }
 
 conv_ours=$(measure "$codec" -i "$work/long.mp3" -f wav "$work/ours.wav")
