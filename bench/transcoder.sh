@@ -23,7 +23,8 @@ ffmpeg -v error -y -i "$work/temp.wav" -c:a libmp3lame -b:a 192k "$work/long.mp3
 measure() {
   local times=() mems=() out
   for _ in $(seq "$runs"); do
-    out=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+    /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>&1
+    out=$(tail -1 "$work/time.txt")
     times+=("${out% *}"); mems+=("${out#* }")
   done
   local t m
