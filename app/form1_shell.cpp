@@ -115,7 +115,7 @@ void Form1::restoreSettings() {
     restoreList(cboBitrate, kKeyBitrate, QStringLiteral("192"));
     restoreList(cboChannels, kKeyChannels, QStringLiteral("Stereo"));
     restoreList(cboFrequency, kKeyFrequency, QStringLiteral("44100"));
-    const QString folder = readSetting(kKeyOutputFolder, QStringLiteral("C:\\"));
+    const QString folder = readSetting(kKeyOutputFolder, defaultOutputFolder());
     txtOutputFolder->setText(folder);
     const QString autoOpen = readSetting(kKeyAutoOpen, QStringLiteral("0"));
     const int state = checkStateFor(autoOpen);
@@ -159,4 +159,3 @@ void Form1::Form_QueryUnload() {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
-

@@ -2,6 +2,8 @@
 
 #include "app/product.h"
 
+#include <QDir>
+
 std::unique_ptr<QSettings> openSettingsStore() {
     auto store = std::make_unique<QSettings>(kProductDomain, kProductDomain);
     store->beginGroup(kProductName);
@@ -24,4 +26,12 @@ int checkStateFor(const QString& stored) {
     bool ok = false;
     const int value = stored.trimmed().toShort(&ok);
     return ok && (value == 0 || value == 1) ? value : -1;
+}
+
+QString defaultOutputFolder() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\");
+#else
+    return QDir::homePath() + QDir::separator();
+#endif
 }

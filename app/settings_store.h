@@ -25,3 +25,7 @@ void writeSetting(const QString& key, const QString& value);
 QString listEntryFor(const QString& stored, const QStringList& entries, const QString& fallback);
 // The check-box state for a stored text: 0 or 1, or -1 when the text is not a valid state.
 int checkStateFor(const QString& stored);
+
+// The output folder before the user has chosen one: the system drive's root on Windows, the home
+// folder elsewhere; always ending with the separator.
+QString defaultOutputFolder();

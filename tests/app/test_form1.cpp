@@ -178,13 +178,13 @@ private Q_SLOTS:
         QCOMPARE(form.cboChannels->currentText(), QString("Stereo"));
         QCOMPARE(form.cboFrequency->currentText(), QString("44100"));
         QCOMPARE(form.cboOutputFormat->currentText(), QString("MP3"));
-        QCOMPARE(form.txtOutputFolder->text(), QString("C:\\"));
+        QCOMPARE(form.txtOutputFolder->text(), defaultOutputFolder());
         QVERIFY(!form.chkAutoOpen->isChecked());
         QCOMPARE(stored(kKeyBitrate).toString(), QString("192"));
         QCOMPARE(stored(kKeyChannels).toString(), QString("Stereo"));
         QCOMPARE(stored(kKeyFrequency).toString(), QString("44100"));
         QCOMPARE(stored(kKeyOutputFormat).toString(), QString("MP3"));
-        QCOMPARE(stored(kKeyOutputFolder).toString(), QString("C:\\"));
+        QCOMPARE(stored(kKeyOutputFolder).toString(), defaultOutputFolder());
         QVERIFY(!stored(kKeyAutoOpen).isValid());
     }
 
