@@ -11,7 +11,7 @@ namespace {
 // Applies one option's value to the request; returns an empty string or the error line.
 using ApplyFn = std::string (*)(Request&, const std::string&);
 
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name;
     std::string_view valueName;
     std::string_view help;
@@ -22,7 +22,7 @@ std::string timeError(std::string_view option, const std::string& value) {
     return "malformed time '" + value + "' for " + std::string(option) + " (expected hh:nn:ss)";
 }
 
-const std::array<OptionSpec, 8> kOptions{{
+const std::array<OptionEntry, 8> kOptions{{
     {"-i", "FILE", "input file, any format FFmpeg decodes",
      [](Request& r, const std::string& v) {
          r.input = v;
@@ -67,10 +67,10 @@ const std::array<OptionSpec, 8> kOptions{{
      }},
 }};
 
-const OptionSpec* findOption(std::string_view name) {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.name == name)
-            return &spec;
+const OptionEntry* findOption(std::string_view name) {
+    for (const OptionEntry& option : kOptions)
+        if (option.name == name)
+            return &option;
     return nullptr;
 }
 
@@ -167,8 +167,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
             return {request, {}};
         }
         if (arg.size() > 1 && arg[0] == '-') {
-            const OptionSpec* spec = findOption(arg);
-            if (!spec)
+            const OptionEntry* option = findOption(arg);
+            if (!option)
                 return {std::nullopt, "unknown option '" + arg + "'"};
             // The value is the next argument that is not empty.
             std::size_t next = i + 1;
@@ -176,7 +176,7 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
                 ++next;
             if (next >= args.size())
                 return {std::nullopt, "option " + arg + " needs a value"};
-            if (std::string error = spec->apply(request, args[next]); !error.empty())
+            if (std::string error = option->apply(request, args[next]); !error.empty())
                 return {std::nullopt, error};
             i = next;
             continue;
@@ -196,10 +196,10 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
 
 std::string usageText() {
     std::string text = "usage: codec -i INPUT [options] OUTPUT.{wav,mp3,wma,amr}\n";
-    for (const OptionSpec& spec : kOptions) {
-        std::string left = "  " + std::string(spec.name) + " " + std::string(spec.valueName);
+    for (const OptionEntry& option : kOptions) {
+        std::string left = "  " + std::string(option.name) + " " + std::string(option.valueName);
         left.resize(std::max<std::size_t>(left.size() + 1, 20), ' ');
-        text += left + std::string(spec.help) + "\n";
+        text += left + std::string(option.help) + "\n";
     }
     return text;
 }
