@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+// What a time label shows at 0; a mark label showing it counts as a mark not set.
+inline const QString kUnsetTime = QStringLiteral("00:00:00");
+
 // "hh:nn:ss" of a whole number of seconds, as a time of day: 86400 gives "00:00:00" again.
 QString FormatTime(std::int64_t seconds);
 

@@ -2,6 +2,7 @@
 // file to temp.wav, scans its waveform and opens it as the stream the window plays.
 #include "app/form1.h"
 
+#include "app/errors.h"
 #include "app/format_time.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
@@ -22,10 +23,6 @@
 #include <stdexcept>
 
 namespace {
-
-[[noreturn]] void fail(const QString& description) {
-    throw std::runtime_error(description.toStdString());
-}
 
 // Byte positions travel as 32-bit numbers, so temp.wav must hold less than 2 GiB of samples.
 constexpr qint64 kMaxPcmBytes = qint64{1} << 31;
@@ -195,8 +192,8 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
     Slider1->setValue(0);
     Slider1->setSelStart(0);
     Slider1->setSelLength(0);
-    lblTime->setText(QStringLiteral("00:00:00"));
-    lblTotalTime->setText(QStringLiteral("00:00:00"));
+    lblTime->setText(kUnsetTime);
+    lblTotalTime->setText(kUnsetTime);
     ProgressBar1->setFormat(QStringLiteral(" Ready"));
     ProgressBar1->setMaximum(100);
     ProgressBar1->setValue(0);

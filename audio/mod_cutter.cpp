@@ -1,5 +1,6 @@
 #include "audio/mod_cutter.h"
 
+#include "app/errors.h"
 #include "cutter/mod_shell32.h"
 
 #include <QCoreApplication>
@@ -9,10 +10,6 @@
 #include <stdexcept>
 
 namespace {
-
-[[noreturn]] void fail(const QString& description) {
-    throw std::runtime_error(description.toStdString());
-}
 
 QString quoted(const QString& text) {
     return u'"' + text + u'"';

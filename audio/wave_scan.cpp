@@ -1,5 +1,7 @@
 #include "audio/wave_scan.h"
 
+#include "app/errors.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -7,10 +9,6 @@
 #include <stdexcept>
 
 namespace {
-
-[[noreturn]] void fail(const QString& description) {
-    throw std::runtime_error(description.toStdString());
-}
 
 constexpr int kSamplesPerBlock = kWaveBlockBytes / 2;
 constexpr int kSampleStep = 32;

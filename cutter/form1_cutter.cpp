@@ -22,7 +22,6 @@
 
 namespace {
 
-const QString kUnsetMark = QStringLiteral("00:00:00");
 const QString kSaveFailed = QStringLiteral("Save Failed");
 
 std::mt19937& randomEngine() {
@@ -54,7 +53,7 @@ void Form1::cmdBeginCut_Click() {
     Slider1->setSelStart(Slider1->value());
     Slider1->setSelLength(0);
     lblBeginCut->setText(FormatTime(Slider1->value()));
-    lblEndCut->setText(kUnsetMark);
+    lblEndCut->setText(kUnsetTime);
 }
 
 void Form1::cmdEndCut_Click() {
@@ -155,7 +154,7 @@ void Form1::SaveCuttedAudio() {
                     QStringLiteral("Select Audio"));
         return;
     }
-    if (lblBeginCut->text() == kUnsetMark || lblEndCut->text() == kUnsetMark) {
+    if (lblBeginCut->text() == kUnsetTime || lblEndCut->text() == kUnsetTime) {
         showMessage(this,
                     QStringLiteral("Please specify a cut mark first.\r\n"
                                    "Just press the Begin Cut and End Cut buttons."),

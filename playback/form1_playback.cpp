@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString kUnsetMark = QStringLiteral("00:00:00");
-
 bool mediaLoaded() {
     return QFile::exists(Form1::programFile(QStringLiteral("temp.wav")));
 }
@@ -66,14 +64,14 @@ void Form1::cmdStop_Click() {
     Slider1->setValue(0);
     seekSeconds(handle, Slider1->value());
     bRestart = true;
-    lblTime->setText(kUnsetMark);
+    lblTime->setText(kUnsetTime);
     nWavePos = 0;
     DrawWaveData();
     bPlaySelection = false;
 }
 
 void Form1::cmdPlaySelection_Click() {
-    if (lblBeginCut->text() == kUnsetMark || lblEndCut->text() == kUnsetMark)
+    if (lblBeginCut->text() == kUnsetTime || lblEndCut->text() == kUnsetTime)
         return;
     const auto handle = static_cast<DWORD>(hStream);
     BASS_ChannelPlay(handle, true);
