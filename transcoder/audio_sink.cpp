@@ -93,6 +93,7 @@ public:
             throw std::runtime_error("cannot write '" + path + "': " + avErrorText(rc));
 
         frameSize_ = encoder_->frame_size > 0 ? encoder_->frame_size : 1024;
+        primed_ = settings.container == Container::Wma;
         fifo_.reset(av_audio_fifo_alloc(encoder_->sample_fmt, settings.channels, frameSize_ * 4));
         if (!fifo_)
             throw std::bad_alloc();
@@ -105,6 +106,11 @@ public:
     }
 
     int sampleFormat() const override { return encoder_->sample_fmt; }
+    // A WMA decoder drops the first frame it decodes (it holds only the overlap of the first
+    // transform), so the encoder is given one frame from before the stretch; and the frame
+    // that meets the end of the input comes back smeared, so one frame follows the stretch.
+    int leadIn() const override { return primed_ ? frameSize_ : 0; }
+    int closingFrame() const override { return primed_ ? frameSize_ : 0; }
 
     void write(const std::uint8_t* const* planes, int frames) override {
         // av_audio_fifo_write only reads the planes, whatever its signature says.
@@ -165,6 +171,7 @@ private:
     FramePtr frame_;
     AVStream* stream_ = nullptr; // owned by muxer_
     int frameSize_ = 1024;
+    bool primed_ = false;
     std::int64_t nextPts_ = 0;
 };
 

@@ -20,6 +20,13 @@ public:
     virtual void write(const std::uint8_t* const* planes, int frames) = 0;
     // Flushes everything and closes the file; throws on failure.
     virtual void finish() = 0;
+    // Samples of the audio before the stretch the encoder takes first, so that the decoded file
+    // starts on the stretch's first sample; 0 when the format keeps its own start.
+    virtual int leadIn() const { return 0; }
+    // When not 0, the frame size of an encoder whose last decoded frame is spoilt by the end
+    // of its input: the stretch is carried on with the audio after it for one frame more, to a
+    // whole frame counted from the lead-in, so that the spoilt frame lies after the stretch.
+    virtual int closingFrame() const { return 0; }
 };
 
 // Opens path for the fitted settings; throws std::runtime_error with a readable message.

@@ -3,134 +3,113 @@
 #include "transcoder/audio_sink.h"
 #include "transcoder/audio_source.h"
 #include "transcoder/output_file.h"
+#include "transcoder/resampler.h"
 #include "transcoder/settings.h"
+#include "transcoder/stretch.h"
 
 #include <algorithm>
-#include <functional>
-#include <limits>
+#include <cstdio>
 #include <ostream>
 #include <stdexcept>
 
 extern "C" {
-#include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
-#include <libavutil/mathematics.h>
-#include <libavutil/opt.h>
 #include <libavutil/samplefmt.h>
-#include <libswresample/swresample.h>
 }
 
 namespace transcoder {
 
 namespace {
 
-using Emit = std::function<void(const std::uint8_t* const* planes, int frames)>;
+// Real input samples the resampler sees before the first sample it must get right, and after
+// the last: more than half its longest filter at any rate the program writes.
+constexpr std::int64_t kPrerollSamples = 1024;
 
-// Converts decoded frames to the sink's format, rate and channels. It sets itself up from the
-// first frame and again whenever the input's format changes mid-stream.
-class Resampler {
+// The kept part of the resampled stream: output samples are counted from the start of the input
+// at the output rate, and those in [first, end) go to the sink. Each run of input with one rate
+// and format (a segment) is counted from what was decoded, so a rate change mid-stream or a
+// header that lies about the rate never adds or loses time.
+class OutputWindow {
 public:
-    Resampler(AVSampleFormat format, int sampleRate, int channels)
-        : outFormat_(format), outRate_(sampleRate) {
-        av_channel_layout_default(&outLayout_, channels);
-    }
-    ~Resampler() {
-        av_channel_layout_uninit(&outLayout_);
-        av_channel_layout_uninit(&inLayout_);
-    }
-    Resampler(const Resampler&) = delete;
-    Resampler& operator=(const Resampler&) = delete;
+    OutputWindow(AudioSink& sink, int channels, std::int64_t first, std::int64_t end)
+        : sink_(sink), format_(static_cast<AVSampleFormat>(sink.sampleFormat())),
+          channels_(channels), first_(first), end_(end) {}
 
-    // Converts `count` samples of frame starting at `offset`.
-    void convert(const AVFrame* frame, int offset, int count, const Emit& emit) {
-        if (!swr_ || frame->format != inFormat_ || frame->sample_rate != inRate_ ||
-            av_channel_layout_compare(&frame->ch_layout, &inLayout_) != 0) {
-            flush(emit);
-            configure(frame);
+    std::int64_t position() const { return position_; }
+    std::int64_t first() const { return first_; }
+    std::int64_t end() const { return end_; }
+    bool wroteAudio() const { return wroteAudio_; }
+
+    // Resampled samples whose index starts at position().
+    void take(const std::uint8_t* const* planes, int frames) {
+        const std::int64_t from = std::max(position_, first_);
+        const std::int64_t to = std::min({position_ + frames, end_, limit_});
+        if (to > from) {
+            const std::uint8_t* shifted[64] = {};
+            offsetPlanes(planes, static_cast<int>(from - position_), shifted);
+            sink_.write(shifted, static_cast<int>(to - from));
+            wroteAudio_ = true;
         }
-        const int bytesPerSample = av_get_bytes_per_sample(static_cast<AVSampleFormat>(inFormat_));
-        const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(inFormat_));
-        const int channels = frame->ch_layout.nb_channels;
-        const std::uint8_t* in[AV_NUM_DATA_POINTERS > 64 ? AV_NUM_DATA_POINTERS : 64] = {};
-        const int planes = planar ? channels : 1;
-        if (planes > 64)
-            throw std::runtime_error("the input has too many channels");
-        const int step = bytesPerSample * (planar ? 1 : channels);
-        for (int p = 0; p < planes; ++p)
-            in[p] = frame->extended_data[p] + static_cast<std::ptrdiff_t>(offset) * step;
-        run(in, count, emit);
+        position_ += frames;
     }
 
-    void flush(const Emit& emit) {
-        if (swr_)
-            run(nullptr, 0, emit);
+    // Where the resampler output will start next (a new segment, or the first fed sample).
+    void moveTo(std::int64_t position) { position_ = position; }
+    // Output past this index is the resampler's rounding and is dropped; kOpenEnd lifts it.
+    void limitTo(std::int64_t limit) { limit_ = limit; }
+    // Fills with silence up to index `to` (within the kept part), e.g. the lead-in before the
+    // start of the input, or a sample the resampler's rounding left short.
+    void silenceUpTo(std::int64_t to) {
+        const std::int64_t from = std::max(position_, first_);
+        to = std::min(to, end_);
+        if (to > from)
+            writeSilence(to - from);
+        position_ = std::max(position_, to);
     }
 
 private:
-    void configure(const AVFrame* frame) {
-        inFormat_ = frame->format;
-        inRate_ = frame->sample_rate;
-        av_channel_layout_uninit(&inLayout_);
-        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&inLayout_, frame->ch_layout.nb_channels);
-        else
-            av_channel_layout_copy(&inLayout_, &frame->ch_layout);
-
-        SwrContext* raw = nullptr;
-        if (swr_alloc_set_opts2(&raw, &outLayout_, outFormat_, outRate_, &inLayout_,
-                                static_cast<AVSampleFormat>(inFormat_), inRate_, 0, nullptr) < 0)
-            throw std::runtime_error("cannot convert the input's audio format");
-        swr_.reset(raw);
-        // Mono is copied to both sides at full level, stereo is mixed down at half level each,
-        // and no other mix may exceed full scale.
-        const int inChannels = inLayout_.nb_channels;
-        const int outChannels = outLayout_.nb_channels;
-        if (inChannels == 1 && outChannels == 2) {
-            const double matrix[2] = {1.0, 1.0};
-            swr_set_matrix(swr_.get(), matrix, 1);
-        } else if (inChannels == 2 && outChannels == 1) {
-            const double matrix[2] = {0.5, 0.5};
-            swr_set_matrix(swr_.get(), matrix, 2);
-        } else {
-            av_opt_set_double(swr_.get(), "rematrix_maxval", 1.0, 0);
-        }
-        if (int rc = swr_init(swr_.get()); rc < 0)
-            throw std::runtime_error("cannot convert the input's audio format");
+    void offsetPlanes(const std::uint8_t* const* planes, int frames,
+                      const std::uint8_t** out) const {
+        const bool planar = av_sample_fmt_is_planar(format_);
+        const int step = av_get_bytes_per_sample(format_) * (planar ? 1 : channels_);
+        for (int p = 0; p < (planar ? channels_ : 1); ++p)
+            out[p] = planes[p] + static_cast<std::ptrdiff_t>(frames) * step;
     }
 
-    void run(const std::uint8_t** in, int count, const Emit& emit) {
-        const int capacity = swr_get_out_samples(swr_.get(), count);
-        if (capacity <= 0)
-            return;
-        ensureBuffer(capacity);
-        const int produced = swr_convert(swr_.get(), buffer_, capacity, in, count);
-        if (produced < 0)
-            throw std::runtime_error("cannot convert the input's audio format");
-        if (produced > 0)
-            emit(buffer_, produced);
-    }
-
-    void ensureBuffer(int frames) {
-        if (frames <= bufferFrames_)
-            return;
-        storage_.reset();
-        std::uint8_t** planes = buffer_;
-        if (av_samples_alloc(planes, nullptr, outLayout_.nb_channels, frames, outFormat_, 0) < 0)
+    void writeSilence(std::int64_t frames) {
+        constexpr int kChunk = 4096;
+        std::uint8_t* planes[64] = {};
+        if (av_samples_alloc(planes, nullptr, channels_, kChunk, format_, 0) < 0)
             throw std::bad_alloc();
-        storage_.reset(buffer_[0]);
-        bufferFrames_ = frames;
+        const AvBufferPtr block(planes[0]);
+        av_samples_set_silence(planes, 0, kChunk, channels_, format_);
+        for (std::int64_t left = frames; left > 0; left -= kChunk)
+            sink_.write(planes, static_cast<int>(std::min<std::int64_t>(kChunk, left)));
     }
 
-    AVSampleFormat outFormat_;
-    int outRate_;
-    AVChannelLayout outLayout_{};
-    int inFormat_ = -1;
-    int inRate_ = 0;
-    AVChannelLayout inLayout_{};
-    SwrPtr swr_;
-    AvBufferPtr storage_; // the one block that buffer_'s planes point into
-    std::uint8_t* buffer_[64] = {};
-    int bufferFrames_ = 0;
+    AudioSink& sink_;
+    AVSampleFormat format_;
+    int channels_;
+    std::int64_t first_;
+    std::int64_t end_;
+    std::int64_t limit_ = kOpenEnd;
+    std::int64_t position_ = 0;
+    bool wroteAudio_ = false;
+};
+
+// One run of input with the same rate and format.
+struct Segment {
+    int rate = 0;
+    std::int64_t startSample = 0; // the source's index of its first sample
+    std::int64_t outBase = 0;     // the output index that sample becomes
+    std::int64_t feedFrom = 0;    // the source's index of the first sample to feed
+    std::int64_t feedTo = kOpenEnd;
+    std::int64_t fedTo = 0; // the source's index just past the last sample fed
+    bool feeding = false;
+
+    std::int64_t toOutput(std::int64_t sample, int outRate) const {
+        return outBase + rescale(sample - startSample, outRate, rate);
+    }
 };
 
 std::string formatTime(std::int64_t ms) {
@@ -181,68 +160,91 @@ void transcode(const Request& request, std::ostream& notes) {
         notes << "codec: " << note << '\n';
     const EncodeSettings& settings = fitted.settings;
 
-    // The stretch [first, end) in samples of the input's rate.
-    const int inRate = source.sampleRate();
-    const std::int64_t startMs = request.startMs.value_or(0);
-    const std::int64_t first = av_rescale(startMs, inRate, 1000);
-    const std::int64_t end = request.lengthMs
-                                 ? av_rescale(startMs + *request.lengthMs, inRate, 1000)
-                                 : std::numeric_limits<std::int64_t>::max();
     if (request.lengthMs && *request.lengthMs == 0)
         throw std::runtime_error("nothing to write: -t is 00:00:00");
-    // The output never holds more than the stretch's length in its own rate.
-    const std::int64_t cap = request.lengthMs
-                                 ? av_rescale(*request.lengthMs, settings.sampleRate, 1000)
-                                 : std::numeric_limits<std::int64_t>::max();
+    const int outRate = settings.sampleRate;
+    const std::int64_t startMs = request.startMs.value_or(0);
+    // The stretch [first, end) in samples at the output rate.
+    const std::int64_t first = rescale(startMs, outRate, 1000);
+    const std::int64_t end =
+        request.lengthMs ? rescale(startMs + *request.lengthMs, outRate, 1000) : kOpenEnd;
 
     TemporaryOutput temporary(request.output);
     const std::unique_ptr<AudioSink> sink = makeSink(temporary.path(), settings);
-    const auto sinkFormat = static_cast<AVSampleFormat>(sink->sampleFormat());
-    Resampler resampler(sinkFormat, settings.sampleRate, settings.channels);
-
-    std::int64_t written = 0;
-    const Emit emit = [&](const std::uint8_t* const* planes, int frames) {
-        const int n = static_cast<int>(std::min<std::int64_t>(frames, cap - written));
-        if (n <= 0)
-            return;
-        sink->write(planes, n);
-        written += n;
+    // The encoder's lead-in comes from the audio just before the stretch (silence before the
+    // input's start), and its closing frames from the audio after it.
+    const std::int64_t keepFrom = first - sink->leadIn();
+    std::int64_t keepTo = end;
+    if (const int frame = sink->closingFrame(); frame > 0 && end != kOpenEnd)
+        keepTo = keepFrom + roundUpToFrames(end - keepFrom + frame, frame);
+    OutputWindow window(*sink, settings.channels, keepFrom, keepTo);
+    window.moveTo(std::min<std::int64_t>(keepFrom, 0));
+    window.silenceUpTo(0);
+    Resampler resampler(static_cast<AVSampleFormat>(sink->sampleFormat()), outRate,
+                        settings.channels);
+    const Resampler::Emit emit = [&window](const std::uint8_t* const* planes, int frames) {
+        window.take(planes, frames);
     };
 
-    if (first > 0 && source.seeksExactly())
-        source.seek(first);
-    std::int64_t kept = 0; // input samples inside the stretch
+    Segment segment;
+    // Sets up feeding for a segment starting at the source's startSample, output outBase.
+    const auto beginSegment = [&](const AVFrame* frame, std::int64_t startSample,
+                                  std::int64_t outBase) {
+        segment = Segment{};
+        segment.rate = frame->sample_rate;
+        segment.startSample = startSample;
+        segment.outBase = outBase;
+        const std::int64_t markOut = std::max(keepFrom, outBase) - outBase;
+        const std::int64_t markIn = rescale(markOut, segment.rate, outRate);
+        const FeedStart start =
+            feedStart(markIn, markOut, segment.rate, outRate, kPrerollSamples);
+        segment.feedFrom = startSample + start.input;
+        window.moveTo(outBase + start.output);
+        if (keepTo != kOpenEnd)
+            segment.feedTo =
+                startSample + rescale(keepTo - outBase, segment.rate, outRate) + kPrerollSamples;
+        resampler.begin(frame);
+    };
+    // Flushes the segment and counts exactly its length, from what was fed, at the output rate.
+    const auto endSegment = [&] {
+        const std::int64_t outEnd = segment.toOutput(segment.fedTo, outRate);
+        window.limitTo(outEnd);
+        resampler.flush(emit);
+        window.silenceUpTo(outEnd);
+        window.limitTo(kOpenEnd);
+        window.moveTo(outEnd);
+    };
+
+    if (keepFrom > 0 && source.seeksExactly()) {
+        const std::int64_t markIn = rescale(keepFrom, source.sampleRate(), outRate);
+        source.seek(feedStart(markIn, keepFrom, source.sampleRate(), outRate, kPrerollSamples)
+                        .input);
+    }
     std::int64_t frameStart = 0;
     while (const AVFrame* frame = source.next(frameStart)) {
+        if (segment.rate == 0) {
+            beginSegment(frame, 0, 0);
+        } else if (resampler.changesWith(frame)) {
+            segment.fedTo = frameStart;
+            endSegment();
+            beginSegment(frame, frameStart, window.position());
+        }
         const std::int64_t frameEnd = frameStart + frame->nb_samples;
-        if (frameStart >= end)
+        if (frameStart >= segment.feedTo)
             break;
-        const std::int64_t from = std::max(frameStart, first);
-        const std::int64_t to = std::min(frameEnd, end);
+        const std::int64_t from = std::max(frameStart, segment.feedFrom);
+        const std::int64_t to = std::min(frameEnd, segment.feedTo);
+        segment.fedTo = to;
         if (to <= from)
             continue;
-        resampler.convert(frame, static_cast<int>(from - frameStart), static_cast<int>(to - from),
-                          emit);
-        kept += to - from;
+        resampler.convert(frame, static_cast<int>(from - frameStart),
+                          static_cast<int>(to - from), emit);
     }
-    if (kept == 0 && first > 0)
+    if (segment.rate != 0)
+        endSegment();
+    if (first > 0 && window.position() <= first)
         throw std::runtime_error("-ss " + formatTime(startMs) + " lies past the end of '" +
                                  request.input + "'");
-    resampler.flush(emit);
-
-    // The resampler's rounding may leave the output a sample or two short of the exact length.
-    const std::int64_t exact =
-        std::min(cap, av_rescale_rnd(kept, settings.sampleRate, inRate, AV_ROUND_NEAR_INF));
-    if (written < exact) {
-        constexpr int kChunk = 4096;
-        std::uint8_t* planes[64] = {};
-        if (av_samples_alloc(planes, nullptr, settings.channels, kChunk, sinkFormat, 0) < 0)
-            throw std::bad_alloc();
-        const AvBufferPtr silence(planes[0]);
-        av_samples_set_silence(planes, 0, kChunk, settings.channels, sinkFormat);
-        while (written < exact)
-            emit(planes, static_cast<int>(std::min<std::int64_t>(kChunk, exact - written)));
-    }
     sink->finish();
     temporary.commit();
 }
