@@ -19,6 +19,18 @@ std::runtime_error inputError(const std::string& path, const std::string& what) 
     return std::runtime_error("cannot read input '" + path + "': " + what);
 }
 
+// Rates outside this range are a damaged or hostile header, not audio: taken at their word they
+// turn a small file into hours of output.
+constexpr int kMinSampleRate = 1000;
+constexpr int kMaxSampleRate = 768000;
+
+void checkSampleRate(const std::string& path, int rate) {
+    if (rate < kMinSampleRate || rate > kMaxSampleRate)
+        throw inputError(path, "its sample rate of " + std::to_string(rate) +
+                                   " Hz is not one audio uses (" + std::to_string(kMinSampleRate) +
+                                   " to " + std::to_string(kMaxSampleRate) + " Hz)");
+}
+
 } // namespace
 
 AudioSource::AudioSource(const std::string& path)
@@ -61,6 +73,7 @@ AudioSource::AudioSource(const std::string& path)
         throw inputError(path, "cannot decode its audio (" + avErrorText(rc) + ")");
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0)
         throw inputError(path, "its audio stream has no sample rate or channels");
+    checkSampleRate(path, decoder_->sample_rate);
 }
 
 int AudioSource::sampleRate() const {
@@ -99,7 +112,13 @@ bool AudioSource::receive() {
         if (draining_)
             return false;
         const int readRc = av_read_frame(format_.get(), packet_.get());
-        if (readRc == AVERROR_EOF || readRc == AVERROR(EIO) || readRc < 0) {
+        if (readRc < 0) {
+            // A file that simply ends early still gives what decodes; a failing read does not.
+            const int ioError = format_->pb ? format_->pb->error : 0;
+            if (ioError < 0 && ioError != AVERROR_EOF)
+                throw inputError(path_, avErrorText(ioError));
+            if (readRc == AVERROR(EIO))
+                throw inputError(path_, avErrorText(readRc));
             draining_ = true;
             avcodec_send_packet(decoder_.get(), nullptr);
             continue;
@@ -113,6 +132,7 @@ bool AudioSource::receive() {
 const AVFrame* AudioSource::next(std::int64_t& firstSample) {
     if (!receive())
         return nullptr;
+    checkSampleRate(path_, frame_->sample_rate);
     if (positionFromPts_) {
         positionFromPts_ = false;
         const AVStream* stream = format_->streams[streamIndex_];

@@ -196,8 +196,7 @@ void transcode(const Request& request, std::ostream& notes) {
         segment.outBase = outBase;
         const std::int64_t markOut = std::max(keepFrom, outBase) - outBase;
         const std::int64_t markIn = rescale(markOut, segment.rate, outRate);
-        const FeedStart start =
-            feedStart(markIn, markOut, segment.rate, outRate, kPrerollSamples);
+        const FeedStart start = feedStart(markIn, markOut, segment.rate, outRate, kPrerollSamples);
         segment.feedFrom = startSample + start.input;
         window.moveTo(outBase + start.output);
         if (keepTo != kOpenEnd)
@@ -217,8 +216,8 @@ void transcode(const Request& request, std::ostream& notes) {
 
     if (keepFrom > 0 && source.seeksExactly()) {
         const std::int64_t markIn = rescale(keepFrom, source.sampleRate(), outRate);
-        source.seek(feedStart(markIn, keepFrom, source.sampleRate(), outRate, kPrerollSamples)
-                        .input);
+        source.seek(
+            feedStart(markIn, keepFrom, source.sampleRate(), outRate, kPrerollSamples).input);
     }
     std::int64_t frameStart = 0;
     while (const AVFrame* frame = source.next(frameStart)) {
@@ -237,8 +236,8 @@ void transcode(const Request& request, std::ostream& notes) {
         segment.fedTo = to;
         if (to <= from)
             continue;
-        resampler.convert(frame, static_cast<int>(from - frameStart),
-                          static_cast<int>(to - from), emit);
+        resampler.convert(frame, static_cast<int>(from - frameStart), static_cast<int>(to - from),
+                          emit);
     }
     if (segment.rate != 0)
         endSegment();
