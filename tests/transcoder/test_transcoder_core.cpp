@@ -1,7 +1,8 @@
 // Unit tests of the transcoder's pure logic: times, bit rates, argument forms, nearest values,
-// encoder fits and the WAV header.
+// encoder fits, sample arithmetic and the WAV header.
 #include "transcoder/options.h"
 #include "transcoder/settings.h"
+#include "transcoder/stretch.h"
 #include "transcoder/wav_writer.h"
 
 #include <QTest>
@@ -183,6 +184,48 @@ private Q_SLOTS:
         QCOMPARE(containerFromExtension("x.amr"), std::optional(Container::Amr));
         QVERIFY(!containerFromExtension("x.ogg"));
         QVERIFY(!containerFromExtension("/a.mp3/noext"));
+    }
+
+    void feedStarts_data() {
+        QTest::addColumn<qint64>("markIn");
+        QTest::addColumn<int>("inRate");
+        QTest::addColumn<int>("outRate");
+        QTest::addColumn<qint64>("feedIn");
+        QTest::addColumn<qint64>("feedOut");
+        // 147 samples at 44100 Hz are exactly 160 at 48000 Hz: 7 steps cover 1024 samples.
+        QTest::newRow("5 s, 44100 to 48000")
+            << qint64(220500) << 44100 << 48000 << qint64(220500 - 7 * 147)
+            << qint64(240000 - 7 * 160);
+        QTest::newRow("5 s, 44100 to 8000") << qint64(220500) << 44100 << 8000
+                                            << qint64(220500 - 3 * 441) << qint64(40000 - 3 * 80);
+        QTest::newRow("same rate") << qint64(1000) << 8000 << 8000 << qint64(0) << qint64(0);
+        QTest::newRow("near the start: whole steps only")
+            << qint64(300) << 44100 << 48000 << qint64(300 - 2 * 147) << qint64(327 - 2 * 160);
+        QTest::newRow("at the start") << qint64(0) << 44100 << 12050 << qint64(0) << qint64(0);
+        // gcd 1: one step is a whole second, more than there is before the mark.
+        QTest::newRow("rates without a common step")
+            << qint64(20000) << 44100 << 44099 << qint64(20000) << qint64(20000);
+    }
+    void feedStarts() {
+        QFETCH(qint64, markIn);
+        QFETCH(int, inRate);
+        QFETCH(int, outRate);
+        QFETCH(qint64, feedIn);
+        QFETCH(qint64, feedOut);
+        const qint64 markOut = rescale(markIn, outRate, inRate);
+        const FeedStart start = feedStart(markIn, markOut, inRate, outRate, 1024);
+        QCOMPARE(qint64(start.input), feedIn);
+        QCOMPARE(qint64(start.output), feedOut);
+    }
+
+    void sampleArithmetic() {
+        QCOMPARE(rescale(5000, 48000, 1000), 240000);
+        QCOMPARE(rescale(1, 1, 2), 1); // halves round up
+        QCOMPARE(rescale(3 * 3600 * 44100LL, 768000, 44100), 3 * 3600 * 768000LL);
+        QCOMPARE(rescale(std::int64_t{1} << 40, 768000, 1000), (std::int64_t{1} << 40) * 768);
+        QCOMPARE(roundUpToFrames(0, 2048), 0);
+        QCOMPARE(roundUpToFrames(2049, 2048), 4096);
+        QCOMPARE(roundUpToFrames(4096, 2048), 4096);
     }
 
     void header() {
