@@ -196,7 +196,8 @@ void transcode(const Request& request, std::ostream& notes) {
                                  : std::numeric_limits<std::int64_t>::max();
 
     TemporaryOutput temporary(request.output);
-    const std::unique_ptr<AudioSink> sink = makeSink(temporary.path(), settings);
+    const std::unique_ptr<AudioSink> sink =
+        makeSink(temporary.descriptor(), temporary.path(), settings);
     const auto sinkFormat = static_cast<AVSampleFormat>(sink->sampleFormat());
     Resampler resampler(sinkFormat, settings.sampleRate, settings.channels);
 
