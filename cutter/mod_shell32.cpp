@@ -3,6 +3,44 @@
 #include <QEventLoop>
 #include <QProcess>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
+
+static_assert(kShellWaitEnded == kShellStartFailed + QProcess::Timedout);
+
+namespace {
+
+constexpr int kStopGraceMs = 2000;
+
+// A window killed outright must not leave its transcoder behind: it would go on writing and
+// later overwrite the temp.wav of the next session.
+void dieWithParent(QProcess& process) {
+#ifdef Q_OS_LINUX
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) // the parent died before the signal was asked for
+            ::raise(SIGTERM);
+    });
+#else
+    Q_UNUSED(process);
+#endif
+}
+
+// Asks politely first, so the transcoder removes its temporary; kills it if that is ignored.
+void stop(QProcess& process) {
+    process.terminate();
+    if (!process.waitForFinished(kStopGraceMs)) {
+        process.kill();
+        process.waitForFinished(-1);
+    }
+}
+
+} // namespace
+
 QStringList splitCommandLine(const QString& commandLine) {
     QStringList arguments;
     QString current;
@@ -43,6 +81,7 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
+    dieWithParent(process);
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&process, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError e) {
@@ -54,6 +93,11 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
     // missed before it runs.
     if (process.state() != QProcess::NotRunning)
         loop.exec();
+    // The loop also ends when the application's loops are told to exit; the process may still
+    // run then, and its exit code does not exist yet.
+    const bool stillRunning = process.state() != QProcess::NotRunning;
+    if (stillRunning)
+        stop(process);
     if (process.error() == QProcess::FailedToStart)
         return kShellStartFailed + QProcess::FailedToStart;
 
@@ -62,6 +106,8 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
             QString::fromLocal8Bit(process.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
         *errorLine = lines.isEmpty() ? QString() : lines.last().trimmed();
     }
+    if (stillRunning)
+        return kShellWaitEnded;
     if (process.exitStatus() == QProcess::CrashExit)
         return kShellStartFailed + QProcess::Crashed;
     return process.exitCode();

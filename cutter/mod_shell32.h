@@ -12,6 +12,9 @@ inline constexpr std::int32_t SW_HIDE = 0;
 
 // A failed start returns the process error's number plus this (a negative number).
 inline constexpr std::int32_t kShellStartFailed = static_cast<std::int32_t>(0x80040000u);
+// The wait ended (the application is quitting) before the process did; it was stopped. The
+// number is QProcess::Timedout's.
+inline constexpr std::int32_t kShellWaitEnded = kShellStartFailed + 2;
 
 // The arguments of a command line, the program first. Quotes are removed; a run of blanks
 // outside quotes separates, so it never yields an empty argument.
@@ -22,5 +25,8 @@ bool fitsCommandLine(const QString& path);
 
 // Starts the command line, lets window events run until the process ends, and returns its exit
 // code. The last line the process wrote on its standard error goes to errorLine when given.
+// The process never outlives the wait: when the wait ends early the process is asked to stop,
+// killed 2 s later, and kShellWaitEnded returned; on Linux it is also sent SIGTERM when the
+// window dies.
 std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
                           QString* errorLine = nullptr);

@@ -1,8 +1,11 @@
 #include "transcoder/audio_sink.h"
 
 #include "transcoder/av_handles.h"
+#include "transcoder/platform.h"
 #include "transcoder/wav_writer.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <stdexcept>
 
 extern "C" {
@@ -18,8 +21,8 @@ namespace {
 
 class WavSink final : public AudioSink {
 public:
-    WavSink(const std::string& path, int sampleRate, int channels)
-        : writer_(path, sampleRate, channels) {}
+    WavSink(int fd, const std::string& path, int sampleRate, int channels)
+        : writer_(fd, path, sampleRate, channels) {}
     int sampleFormat() const override { return AV_SAMPLE_FMT_S16; }
     void write(const std::uint8_t* const* planes, int frames) override {
         writer_.write(reinterpret_cast<const std::int16_t*>(planes[0]), frames);
@@ -28,6 +31,65 @@ public:
 
 private:
     WavWriter writer_;
+};
+
+// The muxer's file: writes and seeks through the descriptor it was given. The ASF muxer seeks
+// back to patch its header, the MP3 muxer to put its Xing/LAME frame first.
+class DescriptorOutput {
+public:
+    explicit DescriptorOutput(int fd) : fd_(fd) {
+        constexpr int kBufferBytes = 1 << 16;
+        AvBufferPtr buffer(static_cast<unsigned char*>(av_malloc(kBufferBytes)));
+        if (!buffer)
+            throw std::bad_alloc();
+        io_.reset(avio_alloc_context(buffer.get(), kBufferBytes, 1, this, nullptr, &write, &seek));
+        if (!io_)
+            throw std::bad_alloc();
+        buffer.release(); // io_ owns it now
+    }
+    DescriptorOutput(const DescriptorOutput&) = delete; // io_ holds this
+    DescriptorOutput& operator=(const DescriptorOutput&) = delete;
+
+    AVIOContext* get() const { return io_.get(); }
+
+private:
+    static int write(void* opaque, std::uint8_t* data, int bytes) {
+        auto* self = static_cast<DescriptorOutput*>(opaque);
+        if (!platform::writeAt(self->fd_, data, static_cast<std::size_t>(bytes), self->position_))
+            return AVERROR(errno);
+        self->position_ += bytes;
+        self->size_ = std::max(self->size_, self->position_);
+        return bytes;
+    }
+
+    static std::int64_t seek(void* opaque, std::int64_t offset, int whence) {
+        auto* self = static_cast<DescriptorOutput*>(opaque);
+        std::int64_t position = 0;
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE:
+            return self->size_;
+        case SEEK_SET:
+            position = offset;
+            break;
+        case SEEK_CUR:
+            position = self->position_ + offset;
+            break;
+        case SEEK_END:
+            position = self->size_ + offset;
+            break;
+        default:
+            return AVERROR(EINVAL);
+        }
+        if (position < 0)
+            return AVERROR(EINVAL);
+        self->position_ = position;
+        return position;
+    }
+
+    int fd_;
+    std::int64_t position_ = 0;
+    std::int64_t size_ = 0; // the file starts empty
+    IoContextPtr io_;
 };
 
 struct EncoderChoice {
@@ -52,8 +114,8 @@ EncoderChoice encoderFor(Container container) {
 // Encoder and muxer; an AVAudioFifo cuts the incoming audio into the encoder's frame size.
 class EncoderSink final : public AudioSink {
 public:
-    EncoderSink(const std::string& path, const EncodeSettings& settings)
-        : path_(path), packet_(makePacket()), frame_(makeFrame()) {
+    EncoderSink(int fd, const std::string& path, const EncodeSettings& settings)
+        : path_(path), output_(fd), packet_(makePacket()), frame_(makeFrame()) {
         const EncoderChoice choice = encoderFor(settings.container);
         const AVCodec* codec = avcodec_find_encoder_by_name(choice.encoder);
         if (!codec)
@@ -87,8 +149,8 @@ public:
         stream_->time_base = encoder_->time_base;
         if (int rc = avcodec_parameters_from_context(stream_->codecpar, encoder_.get()); rc < 0)
             throw std::runtime_error("cannot set up the output stream: " + avErrorText(rc));
-        if (int rc = avio_open(&muxer_->pb, path.c_str(), AVIO_FLAG_WRITE); rc < 0)
-            throw std::runtime_error("cannot write '" + path + "': " + avErrorText(rc));
+        muxer_->pb = output_.get();
+        muxer_->flags |= AVFMT_FLAG_CUSTOM_IO;
         if (int rc = avformat_write_header(muxer_.get(), nullptr); rc < 0)
             throw std::runtime_error("cannot write '" + path + "': " + avErrorText(rc));
 
@@ -127,7 +189,8 @@ public:
         send(nullptr);
         if (int rc = av_write_trailer(muxer_.get()); rc < 0)
             throw std::runtime_error("cannot write '" + path_ + "': " + avErrorText(rc));
-        if (int rc = avio_closep(&muxer_->pb); rc < 0)
+        avio_flush(muxer_->pb);
+        if (const int rc = muxer_->pb->error; rc < 0)
             throw std::runtime_error("cannot write '" + path_ + "': " + avErrorText(rc));
     }
 
@@ -164,6 +227,7 @@ private:
     }
 
     std::string path_;
+    DescriptorOutput output_; // outlives muxer_, which writes into it
     OutputFormatPtr muxer_;
     CodecContextPtr encoder_;
     FifoPtr fifo_;
@@ -177,10 +241,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioSink> makeSink(const std::string& path, const EncodeSettings& settings) {
+std::unique_ptr<AudioSink> makeSink(int fd, const std::string& path,
+                                    const EncodeSettings& settings) {
     if (settings.container == Container::Wav)
-        return std::make_unique<WavSink>(path, settings.sampleRate, settings.channels);
-    return std::make_unique<EncoderSink>(path, settings);
+        return std::make_unique<WavSink>(fd, path, settings.sampleRate, settings.channels);
+    return std::make_unique<EncoderSink>(fd, path, settings);
 }
 
 } // namespace transcoder

@@ -29,7 +29,10 @@ public:
     virtual int closingFrame() const { return 0; }
 };
 
-// Opens path for the fitted settings; throws std::runtime_error with a readable message.
-std::unique_ptr<AudioSink> makeSink(const std::string& path, const EncodeSettings& settings);
+// Writes through fd, an empty file open for reading and writing that stays the caller's to
+// close, for the fitted settings; path only names the file in messages. Throws
+// std::runtime_error with a readable message.
+std::unique_ptr<AudioSink> makeSink(int fd, const std::string& path,
+                                    const EncodeSettings& settings);
 
 } // namespace transcoder

@@ -1,10 +1,9 @@
 #include "transcoder/audio_source.h"
 
-#include <cerrno>
+#include "transcoder/platform.h"
+
 #include <cstring>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -36,13 +35,13 @@ void checkSampleRate(const std::string& path, int rate) {
 AudioSource::AudioSource(const std::string& path)
     : path_(path), packet_(makePacket()), frame_(makeFrame()) {
     // Checked first so that a missing or unreadable file reads as such, not as a format error.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        throw inputError(path, std::strerror(errno));
-    if (S_ISDIR(info.st_mode))
+    bool folder = false;
+    if (const int error = platform::inspect(path, &folder); error != 0)
+        throw inputError(path, std::strerror(error));
+    if (folder)
         throw inputError(path, "it is a folder");
-    if (::access(path.c_str(), R_OK) != 0)
-        throw inputError(path, std::strerror(errno));
+    if (const int error = platform::readableError(path); error != 0)
+        throw inputError(path, std::strerror(error));
 
     AVFormatContext* raw = nullptr;
     if (int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); rc < 0)

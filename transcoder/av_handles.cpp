@@ -17,9 +17,14 @@ void InputFormatDeleter::operator()(AVFormatContext* p) const {
 }
 
 void OutputFormatDeleter::operator()(AVFormatContext* p) const {
-    if (p->pb && !(p->oformat->flags & AVFMT_NOFILE))
+    if (p->pb && !(p->oformat->flags & AVFMT_NOFILE) && !(p->flags & AVFMT_FLAG_CUSTOM_IO))
         avio_closep(&p->pb);
     avformat_free_context(p);
+}
+
+void IoContextDeleter::operator()(AVIOContext* p) const {
+    av_freep(&p->buffer);
+    avio_context_free(&p);
 }
 
 void CodecContextDeleter::operator()(AVCodecContext* p) const {

@@ -8,6 +8,7 @@
 struct AVAudioFifo;
 struct AVCodecContext;
 struct AVFormatContext;
+struct AVIOContext;
 struct AVFrame;
 struct AVPacket;
 struct SwrContext;
@@ -17,8 +18,11 @@ namespace transcoder {
 struct InputFormatDeleter {
     void operator()(AVFormatContext* p) const;
 };
-struct OutputFormatDeleter { // closes the file too
+struct OutputFormatDeleter { // closes the file too, unless the caller supplied it
     void operator()(AVFormatContext* p) const;
+};
+struct IoContextDeleter { // one from avio_alloc_context, with its buffer
+    void operator()(AVIOContext* p) const;
 };
 struct CodecContextDeleter {
     void operator()(AVCodecContext* p) const;
@@ -41,6 +45,7 @@ struct AvFreeDeleter { // memory from av_malloc and friends
 
 using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
 using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
+using IoContextPtr = std::unique_ptr<AVIOContext, IoContextDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;

@@ -7,7 +7,6 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
-#include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>

@@ -1,11 +1,9 @@
 #include "transcoder/output_file.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <csignal>
 #include <cstring>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace transcoder {
@@ -13,7 +11,18 @@ namespace transcoder {
 namespace {
 
 // The temporary of the run, for the signal handler; one output per process.
+volatile std::sig_atomic_t gTemporaryFd = -1;
 char gTemporaryPath[4096] = {};
+
+constexpr char kPartSuffix[] = ".part-XXXXXX";
+
+void announce(int fd, const std::string& path) {
+    gTemporaryFd = -1;
+    if (path.size() >= sizeof gTemporaryPath)
+        return;
+    std::memcpy(gTemporaryPath, path.c_str(), path.size() + 1);
+    gTemporaryFd = fd;
+}
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -27,54 +36,102 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::runtime_error writeError(const std::string& path) {
+    return std::runtime_error("cannot write '" + path + "': " + std::strerror(errno));
+}
+
 } // namespace
+
+std::string temporaryName(const std::string& name, std::size_t maxNameBytes) {
+    const std::size_t extra = 1 + sizeof kPartSuffix - 1;
+    std::size_t keep = name.size();
+    if (keep + extra > maxNameBytes) {
+        keep = maxNameBytes > extra ? maxNameBytes - extra : 0;
+        // Never split a character: back off over UTF-8 continuation bytes.
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+            --keep;
+    }
+    return "." + name.substr(0, keep) + kPartSuffix;
+}
 
 TemporaryOutput::TemporaryOutput(const std::string& target) : target_(target) {
     const std::string folder = folderOf(target);
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    bool isFolder = false;
+    if (platform::inspect(folder, &isFolder) != 0 || !isFolder)
         throw std::runtime_error("output folder '" + folder + "' does not exist");
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    if (platform::writableFolderError(folder) != 0)
         throw std::runtime_error("output folder '" + folder + "' is not writable");
     const std::string name = nameOf(target);
     if (name.empty())
         throw std::runtime_error("output '" + target + "' names a folder, not a file");
-    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    if (platform::inspect(target, &isFolder) == 0 && isFolder)
         throw std::runtime_error("output '" + target + "' is a folder");
 
-    std::string pattern = (folder == "/" ? "" : folder) + "/." + name + ".part-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const int fd = ::mkstemp(buffer.data());
-    if (fd < 0)
-        throw std::runtime_error("cannot create a file in '" + folder +
-                                 "': " + std::strerror(errno));
-    // mkstemp makes the file private; give it the permissions a new file normally gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
-    path_ = buffer.data();
-    if (path_.size() < sizeof gTemporaryPath)
-        std::memcpy(gTemporaryPath, path_.c_str(), path_.size() + 1);
+    pattern_ =
+        (folder == "/" ? "" : folder) + "/" + temporaryName(name, platform::maxNameBytes(folder));
+    create();
 }
 
 TemporaryOutput::~TemporaryOutput() {
-    if (!committed_)
-        ::unlink(path_.c_str());
-    gTemporaryPath[0] = '\0';
+    gTemporaryFd = -1;
+    // Only our own file: whatever else took the name is not ours to remove.
+    if (!committed_ && file_.valid() && platform::sameFile(file_.get(), path_.c_str()))
+        platform::removeFile(path_.c_str());
+}
+
+void TemporaryOutput::create() {
+    std::string path = pattern_;
+    platform::FileDescriptor file = platform::createUniqueFile(path);
+    if (!file.valid())
+        throw std::runtime_error("cannot create a file in '" + folderOf(target_) +
+                                 "': " + std::strerror(errno));
+    file_ = std::move(file);
+    path_ = path;
+    announce(file_.get(), path_);
+}
+
+// Something else was put under the temporary's name (our file is then nameless): carry our
+// bytes over to a new temporary instead of renaming the stranger onto the target.
+void TemporaryOutput::reclaim() {
+    platform::FileDescriptor old = std::move(file_);
+    create();
+    std::vector<char> buffer(1 << 20);
+    std::int64_t offset = 0;
+    while (true) {
+        const std::int64_t n = platform::readAt(old.get(), buffer.data(), buffer.size(), offset);
+        if (n < 0)
+            throw writeError(path_);
+        if (n == 0)
+            break;
+        if (!platform::writeAt(file_.get(), buffer.data(), static_cast<std::size_t>(n), offset))
+            throw writeError(path_);
+        offset += n;
+    }
 }
 
 void TemporaryOutput::commit() {
-    if (std::rename(path_.c_str(), target_.c_str()) != 0)
-        throw std::runtime_error("cannot replace '" + target_ + "': " + std::strerror(errno));
+    if (!platform::sameFile(file_.get(), path_.c_str()))
+        reclaim();
+    gTemporaryFd = -1;
+    // Closed before the rename: a late write error must fail the run, and Windows cannot
+    // rename an open file.
+    if (!file_.close()) {
+        const std::runtime_error error = writeError(path_);
+        platform::removeFile(path_.c_str());
+        throw error;
+    }
+    if (!platform::replaceFile(path_, target_)) {
+        const int error = errno;
+        platform::removeFile(path_.c_str());
+        throw std::runtime_error("cannot replace '" + target_ + "': " + std::strerror(error));
+    }
     committed_ = true;
-    gTemporaryPath[0] = '\0';
 }
 
 void removeTemporaryOnSignal() {
-    if (gTemporaryPath[0] != '\0')
-        ::unlink(gTemporaryPath);
+    const int fd = gTemporaryFd;
+    if (fd >= 0 && platform::sameFile(fd, gTemporaryPath))
+        platform::removeFile(gTemporaryPath);
 }
 
 } // namespace transcoder

@@ -170,7 +170,8 @@ void transcode(const Request& request, std::ostream& notes) {
         request.lengthMs ? rescale(startMs + *request.lengthMs, outRate, 1000) : kOpenEnd;
 
     TemporaryOutput temporary(request.output);
-    const std::unique_ptr<AudioSink> sink = makeSink(temporary.path(), settings);
+    const std::unique_ptr<AudioSink> sink =
+        makeSink(temporary.descriptor(), temporary.path(), settings);
     // The encoder's lead-in comes from the audio just before the stretch (silence before the
     // input's start), and its closing frames from the audio after it.
     const std::int64_t keepFrom = first - sink->leadIn();

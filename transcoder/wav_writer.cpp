@@ -1,5 +1,7 @@
 #include "transcoder/wav_writer.h"
 
+#include "transcoder/platform.h"
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -8,6 +10,7 @@ namespace transcoder {
 
 namespace {
 
+constexpr std::size_t kBufferBytes = 1 << 20;
 // The window opens WAV files of up to 2 GiB (3 h 22 min at 44100 Hz stereo); a run stops as soon
 // as its output would pass that, rather than filling the disk from a damaged header.
 constexpr std::int64_t kMaxDataBytes = (std::int64_t{1} << 31) - kWavHeaderBytes;
@@ -52,15 +55,11 @@ std::vector<std::uint8_t> wavHeader(int sampleRate, int channels, std::uint32_t 
     return h;
 }
 
-WavWriter::WavWriter(const std::string& path, int sampleRate, int channels)
-    : file_(std::fopen(path.c_str(), "wb")), buffer_(1 << 20), path_(path), sampleRate_(sampleRate),
-      channels_(channels) {
-    if (!file_)
-        throw writeError(path);
-    std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
+WavWriter::WavWriter(int fd, const std::string& path, int sampleRate, int channels)
+    : fd_(fd), path_(path), sampleRate_(sampleRate), channels_(channels) {
+    buffer_.reserve(kBufferBytes);
     const auto header = wavHeader(sampleRate, channels, 0);
-    if (std::fwrite(header.data(), 1, header.size(), file_.get()) != header.size())
-        throw writeError(path_);
+    put(header.data(), header.size());
 }
 
 void WavWriter::write(const std::int16_t* samples, std::int64_t frames) {
@@ -68,20 +67,37 @@ void WavWriter::write(const std::int16_t* samples, std::int64_t frames) {
     if (dataBytes_ + bytes > kMaxDataBytes)
         throw std::runtime_error("the audio is too long: the WAV file would pass 2 GiB");
     // The samples are already little-endian on the platforms we build for.
-    if (std::fwrite(samples, 1, static_cast<std::size_t>(bytes), file_.get()) !=
-        static_cast<std::size_t>(bytes))
-        throw writeError(path_);
+    put(samples, static_cast<std::size_t>(bytes));
     dataBytes_ += bytes;
 }
 
 void WavWriter::finish() {
+    flush();
     const auto header = wavHeader(sampleRate_, channels_, static_cast<std::uint32_t>(dataBytes_));
-    if (std::fseek(file_.get(), 0, SEEK_SET) != 0 ||
-        std::fwrite(header.data(), 1, header.size(), file_.get()) != header.size() ||
-        std::fflush(file_.get()) != 0)
+    if (!platform::writeAt(fd_, header.data(), header.size(), 0))
         throw writeError(path_);
-    if (std::fclose(file_.release()) != 0)
+}
+
+void WavWriter::put(const void* data, std::size_t bytes) {
+    if (buffer_.size() + bytes > kBufferBytes)
+        flush();
+    if (bytes >= kBufferBytes) {
+        if (!platform::writeAt(fd_, data, bytes, writtenBytes_))
+            throw writeError(path_);
+        writtenBytes_ += static_cast<std::int64_t>(bytes);
+        return;
+    }
+    const char* bytesIn = static_cast<const char*>(data);
+    buffer_.insert(buffer_.end(), bytesIn, bytesIn + bytes);
+}
+
+void WavWriter::flush() {
+    if (buffer_.empty())
+        return;
+    if (!platform::writeAt(fd_, buffer_.data(), buffer_.size(), writtenBytes_))
         throw writeError(path_);
+    writtenBytes_ += static_cast<std::int64_t>(buffer_.size());
+    buffer_.clear();
 }
 
 } // namespace transcoder

@@ -2,9 +2,8 @@
 // "data"), so that audio starts at byte 44. The sizes are patched in by finish().
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,22 +16,24 @@ std::vector<std::uint8_t> wavHeader(int sampleRate, int channels, std::uint32_t 
 
 class WavWriter {
 public:
-    // Opens (truncates) path; throws std::runtime_error with a readable message on failure.
-    WavWriter(const std::string& path, int sampleRate, int channels);
+    // Writes from byte 0 through fd, an empty file open for writing that stays the caller's to
+    // close; path only names it in messages. Throws std::runtime_error on a write failure.
+    WavWriter(int fd, const std::string& path, int sampleRate, int channels);
 
     // Appends interleaved 16-bit samples; frames counts samples per channel.
     void write(const std::int16_t* samples, std::int64_t frames);
-    // Patches the sizes into the header and closes the file; throws on a write failure.
+    // Writes what is buffered and patches the sizes into the header; throws on a write failure.
     void finish();
 
     std::int64_t framesWritten() const { return dataBytes_ / (2 * channels_); }
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file_;
-    std::vector<char> buffer_;
+    void put(const void* data, std::size_t bytes);
+    void flush();
+
+    int fd_;
+    std::vector<char> buffer_; // what follows the bytes already written
+    std::int64_t writtenBytes_ = 0;
     std::string path_;
     int sampleRate_;
     int channels_;

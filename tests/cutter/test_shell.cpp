@@ -1,15 +1,54 @@
 // The process runner and the WAV conversion: the command line's split, exit codes, error lines,
-// events during the wait, refused names, and coder.exe's life in the program folder.
+// events during the wait, no process outliving the wait, refused names, and coder.exe's life in
+// the program folder.
 #include "audio/mod_cutter.h"
 #include "cutter/mod_shell32.h"
+#include "tests/support/test_audio.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The test program run as "test_shell --wait <line> [<quit-file>]" waits on the line with
+// ShellAndWait and prints the result. With a quit file it tells the application's event loops
+// to exit as soon as that file has content, while the child surely runs.
+int waitMode(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTimer poll;
+    if (argc > 3) {
+        const QString quitFile = QString::fromLocal8Bit(argv[3]);
+        QObject::connect(&poll, &QTimer::timeout, [quitFile] {
+            if (QFileInfo(quitFile).size() > 0)
+                QCoreApplication::exit(0);
+        });
+        poll.start(10);
+    }
+    std::printf("%d\n", int{ShellAndWait(QString::fromLocal8Bit(argv[2]), SW_HIDE)});
+    return 0;
+}
+
+// A process that exists and is not a zombie waiting for a parent to collect it.
+bool running(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close > 0 && close + 2 < line.size() && line.at(close + 2) != 'Z';
+}
+
+} // namespace
 
 class TestShell : public QObject {
     Q_OBJECT
@@ -68,6 +107,47 @@ private Q_SLOTS:
         QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
     }
 
+    // The child of a wait never outlives it: not when the window is killed (SIGKILL, no
+    // cleanup can run), and not when the application's event loops are told to exit.
+    void nothingOutlivesTheWait_data() {
+        QTest::addColumn<QString>("child");
+        QTest::addColumn<bool>("windowKilled");
+        const QString child = QStringLiteral("/bin/sh -c \"%1echo $$ > @; exec sleep 60\"");
+        QTest::newRow("window killed") << child.arg(QString()) << true;
+        QTest::newRow("loops told to exit") << child.arg(QString()) << false;
+        QTest::newRow("loops told to exit, child ignores SIGTERM")
+            << child.arg(QStringLiteral("trap '' TERM; ")) << false;
+    }
+    void nothingOutlivesTheWait() {
+        QFETCH(QString, child);
+        QFETCH(bool, windowKilled);
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath(QStringLiteral("child.pid"));
+        child.replace(u'@', pidFile);
+        QStringList args{QStringLiteral("--wait"), child};
+        if (!windowKilled)
+            args << pidFile;
+        QProcess window;
+        window.start(QCoreApplication::applicationFilePath(), args);
+        QVERIFY(testaudio::waitFor([&] { return QFileInfo(pidFile).size() > 0; }, 10000));
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const qint64 pid = file.readAll().trimmed().toLongLong();
+        QVERIFY(pid > 0);
+        // Whatever the outcome, the sleeper does not stay behind this test.
+        const auto reap = qScopeGuard([pid] {
+            if (running(pid))
+                ::kill(static_cast<pid_t>(pid), SIGKILL);
+        });
+
+        if (windowKilled)
+            window.kill();
+        QVERIFY(window.waitForFinished(30000));
+        if (!windowKilled)
+            QCOMPARE(window.readAllStandardOutput().trimmed().toInt(), int{kShellWaitEnded});
+        QVERIFY2(testaudio::waitFor([pid] { return !running(pid); }, 5000), "the child still runs");
+    }
+
     void quotesAreRefused() {
         QVERIFY(fitsCommandLine(QStringLiteral("/a b/c.wav")));
         QVERIFY(!fitsCommandLine(QStringLiteral("/a/say \"hi\".wav")));
@@ -107,5 +187,12 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestShell)
+int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "--wait") == 0)
+        return waitMode(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestShell test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_shell.moc"

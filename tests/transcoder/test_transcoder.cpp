@@ -1,6 +1,7 @@
 // Tests of the real transcoder (codec.dll) on audio generated here with sox, ffmpeg and
 // espeak-ng: conversion of every input kind to the canonical WAV, the export matrix checked
 // with ffprobe, exact cut lengths, and the safety of the output file.
+#include "tests/support/test_audio.h"
 #include "transcoder/wav_writer.h"
 
 #include <QDir>
@@ -9,10 +10,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -358,7 +364,9 @@ private Q_SLOTS:
         QFETCH(int, frames);
         const QString ramp = src("ramp.wav");
         if (!QFile::exists(ramp)) {
-            transcoder::WavWriter w(ramp.toStdString(), 8000, 1);
+            QFile file(ramp);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            transcoder::WavWriter w(file.handle(), ramp.toStdString(), 8000, 1);
             std::vector<std::int16_t> s(32000);
             for (int i = 0; i < 32000; ++i)
                 s[i] = std::int16_t(i - 16000);
@@ -404,6 +412,116 @@ private Q_SLOTS:
         QVERIFY(r.exitCode != 0);
         QVERIFY(!QFile::exists(folder + "/late.wav"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // A link put in place of the temporary while the run goes on receives nothing, and the
+    // output still gets all of the audio. The input comes through a pipe so that the run waits,
+    // its temporary made, until the link is in place.
+    void linkInPlaceOfTheTemporary_data() {
+        QTest::addColumn<QString>("format");
+        // WAV patches its header at the end, ASF too, MP3 writes its Xing frame last.
+        for (const char* format : {"wav", "wma", "mp3"})
+            QTest::newRow(format) << QString(format);
+    }
+    void linkInPlaceOfTheTemporary() {
+        QFETCH(QString, format);
+        const QString source = src("ten-seconds.wav");
+        if (!QFile::exists(source))
+            QVERIFY(tool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", source, "synth", "10",
+                                 "sine", "440", "vol", "0.5"}));
+        QFile sourceFile(source);
+        QVERIFY(sourceFile.open(QIODevice::ReadOnly));
+        const QByteArray audio = sourceFile.readAll();
+        const QString folder = dir_.filePath("swap-" + format);
+        QVERIFY(QDir().mkpath(folder));
+        const QString pipe = folder + "/feed.wav";
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        const QString victim = folder + "/victim.txt";
+        QFile v(victim);
+        QVERIFY(v.open(QIODevice::WriteOnly) && v.write("not for the transcoder") > 0);
+        v.close();
+        const QString out = folder + "/swapped." + format;
+
+        // A transcoder that fails early must fail the test, not end it by SIGPIPE.
+        const auto previous = std::signal(SIGPIPE, SIG_IGN);
+        const auto restore = qScopeGuard([previous] { std::signal(SIGPIPE, previous); });
+        QProcess codecRun;
+        codecRun.start(codec(), {"-i", pipe, "-ab", "128", "-ar", "44100", "-ac", "2", out});
+        // Opening the pipe for writing fails until the transcoder opens it for reading.
+        int feed = -1;
+        QVERIFY(testaudio::waitFor([&] {
+            feed = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+            return feed >= 0 || codecRun.state() == QProcess::NotRunning;
+        }));
+        QVERIFY2(feed >= 0, codecRun.readAllStandardError().constData());
+        ::fcntl(feed, F_SETFL, ::fcntl(feed, F_GETFL) & ~O_NONBLOCK);
+        const auto feedAll = [feed](const char* data, qsizetype bytes) {
+            while (bytes > 0) {
+                const ssize_t n = ::write(feed, data, std::size_t(bytes));
+                if (n < 0 && errno != EINTR)
+                    return false;
+                if (n > 0) {
+                    data += n;
+                    bytes -= n;
+                }
+            }
+            return true;
+        };
+        const qsizetype firstPart = 44 + 2 * 44100 * 4;
+        QVERIFY(feedAll(audio.constData(), firstPart));
+
+        QStringList parts;
+        QVERIFY(testaudio::waitFor([&] {
+            parts = QDir(folder).entryList({".swapped." + format + ".part-*"},
+                                           QDir::Files | QDir::Hidden | QDir::System);
+            return !parts.isEmpty();
+        }));
+        const QString link = folder + "/link";
+        QVERIFY(QFile::link(victim, link));
+        QVERIFY(::rename(QFile::encodeName(link).constData(),
+                         QFile::encodeName(folder + "/" + parts.first()).constData()) == 0);
+
+        QVERIFY(feedAll(audio.constData() + firstPart, audio.size() - firstPart));
+        ::close(feed);
+        QVERIFY(codecRun.waitForFinished(120000));
+        QVERIFY2(codecRun.exitCode() == 0, codecRun.readAllStandardError().constData());
+
+        QVERIFY(v.open(QIODevice::ReadOnly));
+        QCOMPARE(v.readAll(), QByteArray("not for the transcoder"));
+        QVERIFY(!QFileInfo(out).isSymLink());
+        if (format == "wav") {
+            QFile o(out);
+            QVERIFY(o.open(QIODevice::ReadOnly));
+            QVERIFY(o.readAll() == audio);
+        } else {
+            // Lossy codecs pad or trim the edges by a few frames of up to 2048 samples.
+            const double seconds = testaudio::decodedSeconds(out, 44100);
+            QVERIFY2(std::abs(seconds - 10) < 3 * 2048.0 / 44100,
+                     qPrintable(QString::number(seconds)));
+        }
+    }
+
+    // The temporary's name stays within the file system's limit for any name that is valid.
+    void longNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("243 bytes") << QString(239, 'a') + ".mp3";
+        QTest::newRow("255 bytes") << QString(251, 'b') + ".wav";
+        QTest::newRow("255 bytes of three-byte letters")
+            << QString::fromUtf8("ü") + QString::fromUtf8("音").repeated(83) + ".mp3";
+    }
+    void longNames() {
+        QFETCH(QString, name);
+        QVERIFY(name.toUtf8().size() >= 243 && name.toUtf8().size() <= 255);
+        const QString folder = dir_.filePath("long-" + QString::number(name.toUtf8().size()) + "-" +
+                                             QString::number(name.size()));
+        QVERIFY(QDir().mkpath(folder));
+        const QString out = folder + "/" + name;
+        const Run r = transcode({"-i", src("tone.wav"), "-t", "00:00:01", "-ss", "00:00:00", "-ab",
+                                 "128", "-ar", "44100", "-ac", "2", out});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        const double seconds = testaudio::decodedSeconds(out, 44100);
+        QVERIFY2(std::abs(seconds - 1) < 3 * 2048.0 / 44100, qPrintable(QString::number(seconds)));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
     void errors_data() {

@@ -1,6 +1,7 @@
 // Unit tests of the transcoder's pure logic: times, bit rates, argument forms, nearest values,
-// encoder fits, sample arithmetic and the WAV header.
+// encoder fits, sample arithmetic, the WAV header and the temporary's name.
 #include "transcoder/options.h"
+#include "transcoder/output_file.h"
 #include "transcoder/settings.h"
 #include "transcoder/stretch.h"
 #include "transcoder/wav_writer.h"
@@ -234,6 +235,27 @@ private Q_SLOTS:
         const QByteArray bytes(reinterpret_cast<const char*>(h.data()), int(h.size()));
         QCOMPARE(bytes.toHex(), QByteArray("524946460807000057415645666d74201000000001000200"
                                            "44ac000010b102000400100064617461e4060000"));
+    }
+
+    void temporaryNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("maxBytes");
+        QTest::addColumn<QString>("temporary");
+        const QString eight = QStringLiteral("音").repeated(8);
+        QTest::newRow("short") << "a b.mp3" << 255 << ".a b.mp3.part-XXXXXX";
+        QTest::newRow("exactly fits") << "abcdefg.mp3" << 24 << ".abcdefg.mp3.part-XXXXXX";
+        QTest::newRow("one byte over") << "abcdefgh.mp3" << 24 << ".abcdefgh.mp.part-XXXXXX";
+        // 12 bytes are left for the name: "a" and three whole letters of three bytes.
+        QTest::newRow("cut inside a letter")
+            << "a" + eight + ".wav" << 25 << ".a音音音.part-XXXXXX";
+        QTest::newRow("cut at a letter's end") << "ab" + eight << 27 << ".ab音音音音.part-XXXXXX";
+        QTest::newRow("no room") << "abc" << 10 << "..part-XXXXXX";
+    }
+    void temporaryNames() {
+        QFETCH(QString, name);
+        QFETCH(int, maxBytes);
+        QTEST(QString::fromStdString(temporaryName(name.toStdString(), std::size_t(maxBytes))),
+              "temporary");
     }
 };
 
