@@ -3,7 +3,8 @@
 #   1. a 60-minute stereo MP3 converted to WAV;
 #   2. a 30-second cut at the end of a 60-minute WAV to MP3 192 kbit/s, against ffmpeg with the
 #      window's option order (-ss after -i) and with -ss before -i;
-#   3. peak memory of each run.
+#   3. a 20-minute stretch of the same WAV to MP3 at 48000 Hz (resampled), the same line for both;
+#   4. peak memory of each run.
 # Each run is repeated RUNS times (default 5) and the median is reported.
 # Usage: bash bench/transcoder.sh [BUILD_DIR]   (default: build/)
 set -euo pipefail
@@ -48,7 +49,13 @@ cut_ff_after=$(measure ffmpeg -y -i "$work/temp.wav" -t 00:00:30 -ss 00:59:00 -a
 cut_ff_before=$(measure ffmpeg -y -ss 00:59:00 -i "$work/temp.wav" -t 00:00:30 -ab 192k -ar 44100 \
   -ac 2 "$work/ff2.mp3")
 
+long_ours=$(measure "$codec" -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 192 -ar 48000 -ac 2 \
+  "$work/ours48.mp3")
+long_ff=$(measure ffmpeg -y -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 192k -ar 48000 -ac 2 \
+  "$work/ff48.mp3")
+
 echo "median of $runs runs"
 report "60-min MP3 -> WAV" "$conv_ours" "$conv_ff"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss after -i)" "$cut_ours" "$cut_ff_after"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss before -i)" "$cut_ours" "$cut_ff_before"
+report "20-min stretch -> MP3 at 48000 Hz" "$long_ours" "$long_ff"
