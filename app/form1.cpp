@@ -108,6 +108,8 @@ void Form1::createWorkPage(QWidget* page) {
     txtAudioFile->setText(
         QStringLiteral(" Please open media first or drag & drop the audio file here"));
     place(txtAudioFile, 960, 480, 9735, 405);
+    // It shows the loaded file: a name typed here would name the output of other audio.
+    txtAudioFile->setReadOnly(true);
 
     ScrollFrame = make<QFrame>(page, "ScrollFrame");
     place(ScrollFrame, 135, 990, 10520, 1980);
@@ -117,6 +119,7 @@ void Form1::createWorkPage(QWidget* page) {
 
     Slider1 = make<SelectionSlider>(page, "Slider1");
     place(Slider1, 0, 2880, 10770, 555);
+    Slider1->setRange(0, 0);
 
     cmdPlay =
         pictureButton(page, "cmdPlay", QStringLiteral("Play"), QStringLiteral("play"), 165, 3735);

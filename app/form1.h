@@ -85,6 +85,9 @@ public:
     bool bRestart = false;
     bool bPlaySelection = false;
     bool bMarking = false;
+    // Whether each mark is set: a mark at second 0 reads "00:00:00" like an unset one.
+    bool bBeginMarked = false;
+    bool bEndMarked = false;
     std::int32_t nWaveLast = 0;
     std::vector<std::int32_t> aWaveTop;
     std::vector<std::int32_t> aWaveBottom;
@@ -162,6 +165,9 @@ private:
     void reinitialiseAudio();
     void abandonLoad(const QString& text, const QString& title);
     void setLoadControlsEnabled(bool enabled);
+    void clearMarks();
+    // The marked stretch is set and not empty.
+    bool stretchMarked() const;
 
     void enterSaving();
     void leaveSaving();

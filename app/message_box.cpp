@@ -3,8 +3,8 @@
 #include <QMessageBox>
 
 namespace {
-std::function<void(const ShownMessage&)>& handler() {
-    static std::function<void(const ShownMessage&)> h;
+std::function<void(ShownMessage&)>& handler() {
+    static std::function<void(ShownMessage&)> h;
     return h;
 }
 
@@ -22,16 +22,31 @@ QMessageBox::Icon iconOf(int style) {
 }
 } // namespace
 
-void showMessage(QWidget* parent, const QString& text, int style, const QString& title) {
-    const ShownMessage message{text, style, title.isEmpty() ? QStringLiteral("Quillet") : title};
+namespace {
+bool present(QWidget* parent, ShownMessage message) {
+    if (message.title.isEmpty())
+        message.title = QStringLiteral("Quillet");
     if (handler()) {
         handler()(message);
-        return;
+        return message.question && message.yes;
     }
-    QMessageBox box(iconOf(style), message.title, message.text, QMessageBox::Ok, parent);
-    box.exec();
+    const auto buttons = message.question ? QMessageBox::Yes | QMessageBox::No
+                                          : QMessageBox::StandardButtons(QMessageBox::Ok);
+    QMessageBox box(iconOf(message.style), message.title, message.text, buttons, parent);
+    if (message.question)
+        box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+} // namespace
+
+void showMessage(QWidget* parent, const QString& text, int style, const QString& title) {
+    present(parent, {text, style, title});
 }
 
-void setMessageHandler(std::function<void(const ShownMessage&)> h) {
+bool askYesNo(QWidget* parent, const QString& text, int style, const QString& title) {
+    return present(parent, {text, style, title, true});
+}
+
+void setMessageHandler(std::function<void(ShownMessage&)> h) {
     handler() = std::move(h);
 }

@@ -12,6 +12,7 @@
 #include "audio/mod_bass_fx.h"
 #include "audio/mod_cutter.h"
 #include "audio/wave_scan.h"
+#include "cutter/run_failure.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,14 +35,6 @@ QString tempWavPath() {
 [[noreturn]] void endProgram(const StartupFailure& failure) {
     showMessage(nullptr, failure.text, failure.style, failure.title);
     std::exit(EXIT_FAILURE);
-}
-
-QString conversionFailure(std::int32_t exitCode, const QString& errorLine) {
-    if (!errorLine.isEmpty())
-        return QStringLiteral("The file could not be converted: %1").arg(errorLine);
-    if (exitCode < 0)
-        return QStringLiteral("The transcoder could not be started.");
-    return QStringLiteral("The transcoder failed (exit code %1) and gave no reason.").arg(exitCode);
 }
 
 // The stream over temp.wav, wrapped in the tempo stream that owns it; 0 on failure, after the
@@ -111,6 +104,7 @@ void Form1::LoadMedia(QString FileName) {
 
     try {
         setLoadControlsEnabled(false);
+        clearMarks();
         QCoreApplication::processEvents();
         txtAudioFile->setText(FileName);
         if (QFile::exists(tempWavPath()))
@@ -123,7 +117,7 @@ void Form1::LoadMedia(QString FileName) {
         const std::int32_t exitCode = ConvertToWav(txtAudioFile->text(), tempWavPath(), &errorLine);
         QCoreApplication::processEvents();
         if (exitCode != 0)
-            fail(conversionFailure(exitCode, errorLine));
+            fail(runFailureText(RunKind::Open, exitCode, errorLine));
         const QFileInfo converted(tempWavPath());
         if (!converted.exists())
             fail(QStringLiteral("The transcoder wrote no WAV file."));
@@ -161,8 +155,7 @@ void Form1::LoadMedia(QString FileName) {
                                 "32767 seconds."));
         Slider1->setMaximum(roundSeconds(lengthSeconds));
         Slider1->setValue(roundSeconds(positionSeconds));
-        Slider1->setSelStart(0);
-        Slider1->setSelLength(0);
+        clearMarks();
         lblTotalTime->setText(FormatTime(roundSeconds(lengthSeconds)));
 
         ProgressBar1->setFormat(QStringLiteral(" Ready"));
@@ -190,8 +183,8 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
     nMarkLast = 0;
     PicWave->setImage(QImage());
     Slider1->setValue(0);
-    Slider1->setSelStart(0);
-    Slider1->setSelLength(0);
+    Slider1->setMaximum(0);
+    clearMarks();
     lblTime->setText(kUnsetTime);
     lblTotalTime->setText(kUnsetTime);
     ProgressBar1->setFormat(QStringLiteral(" Ready"));

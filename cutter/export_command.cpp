@@ -11,8 +11,10 @@ QString exportBaseName(const QString& path, QChar separator) {
 }
 
 QString exportOutputPath(const ExportRequest& request) {
-    return request.outputFolder + request.baseName + QStringLiteral("_cutted.") +
-           request.formatText.toLower();
+    QString folder = request.outputFolder;
+    if (!folder.endsWith(request.separator) && !folder.endsWith(u'/'))
+        folder += request.separator;
+    return folder + request.baseName + QStringLiteral("_cutted.") + request.formatText.toLower();
 }
 
 QString exportCommandLine(const ExportRequest& request) {

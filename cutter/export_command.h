@@ -19,12 +19,13 @@ struct ExportRequest {
     QString bitrateText;
     QString frequencyText;
     int channelIndex = -1; // -1 when no channel entry is chosen
-    QString outputFolder;  // used as it stands, as the prefix of the output path
+    QString outputFolder;  // with or without a final separator
     QString baseName;
     QString formatText; // "MP3", "WMA", "WAV" or "AMR"
 };
 
-// outputFolder, baseName, "_cutted." and the lower-cased format.
+// outputFolder, baseName, "_cutted." and the lower-cased format, with exactly one separator
+// between the folder and the name.
 QString exportOutputPath(const ExportRequest& request);
 
 // The transcoder run that cuts the stretch out of temp.wav into the output path; AMR has fixed

@@ -9,6 +9,7 @@
 #include "cutter/export_command.h"
 #include "cutter/mod_browse_folder.h"
 #include "cutter/mod_shell32.h"
+#include "cutter/run_failure.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -54,6 +55,8 @@ void Form1::cmdBeginCut_Click() {
     Slider1->setSelLength(0);
     lblBeginCut->setText(FormatTime(Slider1->value()));
     lblEndCut->setText(kUnsetTime);
+    bBeginMarked = true;
+    bEndMarked = false;
 }
 
 void Form1::cmdEndCut_Click() {
@@ -68,12 +71,28 @@ void Form1::cmdEndCut_Click() {
         lblBeginCut->setText(FormatTime(value));
         lblEndCut->setText(FormatTime(begin));
         bMarking = false;
+        bEndMarked = true;
         return;
     }
     if (bMarking)
         Slider1->setSelLength(value - Slider1->selStart());
     bMarking = false;
     lblEndCut->setText(FormatTime(value));
+    bEndMarked = true;
+}
+
+void Form1::clearMarks() {
+    bMarking = false;
+    bBeginMarked = false;
+    bEndMarked = false;
+    Slider1->setSelStart(0);
+    Slider1->setSelLength(0);
+    lblBeginCut->setText(kUnsetTime);
+    lblEndCut->setText(kUnsetTime);
+}
+
+bool Form1::stretchMarked() const {
+    return bBeginMarked && bEndMarked && Slider1->selLength() > 0;
 }
 
 std::int32_t Form1::RandomBetween(std::int32_t lowest, std::int32_t highest) {
@@ -103,6 +122,8 @@ void Form1::RandomCut() {
     }
     lblBeginCut->setText(FormatTime(begin));
     lblEndCut->setText(FormatTime(end));
+    bBeginMarked = true;
+    bEndMarked = true;
 }
 
 void Form1::cmdSaveTo_Click() {
@@ -154,7 +175,7 @@ void Form1::SaveCuttedAudio() {
                     QStringLiteral("Select Audio"));
         return;
     }
-    if (lblBeginCut->text() == kUnsetTime || lblEndCut->text() == kUnsetTime) {
+    if (!stretchMarked()) {
         showMessage(this,
                     QStringLiteral("Please specify a cut mark first.\r\n"
                                    "Just press the Begin Cut and End Cut buttons."),
@@ -193,19 +214,23 @@ void Form1::SaveCuttedAudio() {
         showMessage(this, problem, MsgExclamation, kSaveFailed);
         return;
     }
+    if (QFileInfo::exists(outputPath) &&
+        !askYesNo(this,
+                  QStringLiteral("%1 already exists. Do you want to replace it?")
+                      .arg(QFileInfo(outputPath).fileName()),
+                  MsgExclamation, QStringLiteral("Save Cutted Audio")))
+        return;
 
     QString errorLine;
     try {
         provideCoder();
         const std::int32_t exitCode = ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine);
         removeCoder();
-        if (exitCode != 0 || !QFile::exists(outputPath)) {
-            problem = errorLine.isEmpty()
-                          ? QStringLiteral("The transcoder failed (exit code %1) and wrote no "
-                                           "file.")
-                                .arg(exitCode)
-                          : QStringLiteral("The cut could not be saved: %1").arg(errorLine);
-        }
+        if (exitCode != 0)
+            problem = runFailureText(RunKind::Save, exitCode, errorLine);
+        else if (!QFile::exists(outputPath))
+            problem =
+                QStringLiteral("Quillet couldn't save the cut: the transcoder wrote no file.");
     } catch (const std::exception& error) {
         problem = QString::fromStdString(error.what());
     }
@@ -213,9 +238,9 @@ void Form1::SaveCuttedAudio() {
         showMessage(this, problem, MsgCritical, kSaveFailed);
         return;
     }
-    if (chkAutoOpen->isChecked())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(txtOutputFolder->text()));
-    else
+    // Where no file manager opens the folder, the message still says where the file went.
+    if (!chkAutoOpen->isChecked() ||
+        !QDesktopServices::openUrl(QUrl::fromLocalFile(txtOutputFolder->text())))
         showMessage(this, QStringLiteral("Done Saved at ") + txtOutputFolder->text(),
                     MsgInformation, QStringLiteral("Done Saved"));
 }

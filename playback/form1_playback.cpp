@@ -71,7 +71,7 @@ void Form1::cmdStop_Click() {
 }
 
 void Form1::cmdPlaySelection_Click() {
-    if (lblBeginCut->text() == kUnsetTime || lblEndCut->text() == kUnsetTime)
+    if (!stretchMarked())
         return;
     const auto handle = static_cast<DWORD>(hStream);
     BASS_ChannelPlay(handle, true);
@@ -111,7 +111,7 @@ void Form1::Slider1_MouseDown() {
 }
 
 void Form1::Slider1_MouseUp() {
-    if (!mediaLoaded()) {
+    if (hStream == 0 || !mediaLoaded()) {
         Slider1->setValue(0);
         return;
     }
@@ -129,7 +129,7 @@ void Form1::DrawWaveData() {
 }
 
 void Form1::PicWave_MouseDown(double x) {
-    if (!mediaLoaded())
+    if (hStream == 0 || !mediaLoaded())
         return;
     const auto handle = static_cast<DWORD>(hStream);
     seekSeconds(handle, (x + nWaveOffset) / 100.0);

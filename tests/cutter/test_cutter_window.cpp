@@ -54,6 +54,7 @@ class TestCutterWindow : public QObject {
     QTemporaryDir m_settings;
     std::unique_ptr<Form1> m_window;
     QList<ShownMessage> m_messages;
+    bool m_answerYes = false;
     UrlCatcher m_urls;
 
     QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
@@ -92,7 +93,10 @@ private Q_SLOTS:
     void initTestCase() {
         QSettings::setDefaultFormat(QSettings::IniFormat);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-        setMessageHandler([this](const ShownMessage& m) { m_messages << m; });
+        setMessageHandler([this](ShownMessage& m) {
+            m.yes = m_answerYes;
+            m_messages << m;
+        });
         for (const char* scheme : {"http", "https", "file"})
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &m_urls, "open");
         QVERIFY(testaudio::makeTone(path("long tone.wav"), 30));
@@ -108,6 +112,7 @@ private Q_SLOTS:
     void init() {
         QFile::remove(tempWav());
         m_messages.clear();
+        m_answerYes = false;
         m_urls.urls.clear();
         QDir(path("out")).removeRecursively();
         QVERIFY(QDir().mkpath(path("out")));
@@ -205,8 +210,8 @@ private Q_SLOTS:
             "Please specify a cut mark first.\r\nJust press the Begin Cut and End Cut buttons.");
         QTest::newRow("no marks") << "long tone.wav" << -1 << -1 << out << markText
                                   << "Specify Cut Mark";
-        QTest::newRow("begin at second 0")
-            << "long tone.wav" << 0 << 4 << out << markText << "Specify Cut Mark";
+        QTest::newRow("end at second 0")
+            << "long tone.wav" << 0 << 0 << out << markText << "Specify Cut Mark";
         QTest::newRow("no dot in the name")
             << "noextension" << 1 << 3 << out << "Invalid output path."
             << "Invalid Output";
@@ -283,10 +288,120 @@ private Q_SLOTS:
         w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), QStringLiteral("fast"));
         const ShownMessage shown = save();
         QCOMPARE(shown.title, QStringLiteral("Save Failed"));
-        QVERIFY2(shown.text.startsWith(QStringLiteral("The cut could not be saved: ")),
+        QVERIFY2(shown.text.startsWith(QStringLiteral("Quillet couldn't save the cut.\n\ncodec: ")),
                  qPrintable(shown.text));
         QVERIFY(QDir(path("out")).isEmpty());
         verifyIdle();
+    }
+
+    // A stretch from second 0 is a stretch like any other.
+    void cutFromTheStart() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(0, 4);
+        QCOMPARE(w.lblBeginCut->text(), QStringLiteral("00:00:00"));
+        w.cboOutputFormat->setCurrentText(QStringLiteral("WAV"));
+        QCOMPARE(save().title, QStringLiteral("Done Saved"));
+        QCOMPARE(QFileInfo(path("out/long tone_cutted.wav")).size(), qint64{44 + 4 * 176400});
+    }
+
+    // A load, whether it succeeds or fails, leaves no mark of the file before it.
+    void loadClearsMarks_data() {
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("loaded") << "short.wav"
+                                << "Please specify a cut mark first.";
+        QTest::newRow("failed") << "missing.wav"
+                                << "Please select first input audio file";
+    }
+    void loadClearsMarks() {
+        QFETCH(QString, next);
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(2, 5);
+        w.LoadMedia(m_dir.filePath(next));
+        m_messages.clear();
+        QCOMPARE(w.lblBeginCut->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(w.Slider1->selStart(), 0);
+        QCOMPARE(w.Slider1->selLength(), 0);
+        QCOMPARE(w.Slider1->maximum(), next == "short.wav" ? 5 : 0);
+        QCOMPARE(w.Slider1->value(), 0);
+        QFETCH(QString, refusal);
+        QVERIFY2(save().text.startsWith(refusal), qPrintable(m_messages.value(0).text));
+        QVERIFY(QDir(path("out")).isEmpty());
+    }
+
+    // Folder and name are joined with one separator, and the message names the folder.
+    void folderWithoutSeparator() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(2, 5);
+        w.cboOutputFormat->setCurrentText(QStringLiteral("WAV"));
+        w.txtOutputFolder->setText(path("out"));
+        QCOMPARE(save().text, QStringLiteral("Done Saved at ") + path("out"));
+        QVERIFY(QFile::exists(path("out/long tone_cutted.wav")));
+    }
+
+    // An earlier file of the same name is replaced only when the user says so; No is the
+    // default and writes nothing.
+    void replaceAsks_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("no") << false;
+        QTest::newRow("yes") << true;
+    }
+    void replaceAsks() {
+        QFETCH(bool, yes);
+        Form1& w = *m_window;
+        load("long tone.wav");
+        w.cboOutputFormat->setCurrentText(QStringLiteral("WAV"));
+        mark(2, 5);
+        QCOMPARE(save().title, QStringLiteral("Done Saved"));
+        mark(2, 3);
+        m_answerYes = yes;
+        m_messages.clear();
+        w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        QVERIFY(!m_messages.isEmpty());
+        QVERIFY(m_messages[0].question);
+        QCOMPARE(m_messages[0].text,
+                 QStringLiteral("long tone_cutted.wav already exists. Do you want to replace it?"));
+        QCOMPARE(m_messages.size(), yes ? 2 : 1);
+        QCOMPARE(QFileInfo(path("out/long tone_cutted.wav")).size(),
+                 qint64{44 + (yes ? 1 : 3) * 176400});
+        QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        verifyIdle();
+    }
+
+    // Where the folder cannot be opened, the message still says where the file went.
+    void autoOpenThatFails() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        mark(2, 5);
+        w.chkAutoOpen->setChecked(true);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        const ShownMessage shown = save();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "open");
+        QCOMPARE(shown.text, QStringLiteral("Done Saved at ") + w.txtOutputFolder->text());
+    }
+
+    // The file box shows the loaded file; typing cannot rename the output.
+    void fileBoxIsReadOnly() {
+        Form1& w = *m_window;
+        load("long tone.wav");
+        QTest::keyClicks(w.txtAudioFile, QStringLiteral("other"));
+        QCOMPARE(w.txtAudioFile->text(), path("long tone.wav"));
+    }
+
+    // Before any load, a press in the strip or a slider release does nothing, even with a
+    // temp.wav left behind.
+    void stripBeforeLoad() {
+        Form1& w = *m_window;
+        QVERIFY(QFile::copy(path("short.wav"), tempWav()));
+        w.PicWave_MouseDown(50);
+        w.Slider1_MouseUp();
+        QCOMPARE(w.nWavePos, 0);
+        QCOMPARE(w.Slider1->maximum(), 0);
+        QCOMPARE(w.Slider1->value(), 0);
     }
 
     void missingTranscoder() {

@@ -2,6 +2,8 @@
 // share addresses.
 #include "app/product.h"
 #include "cutter/export_command.h"
+#include "cutter/mod_shell32.h"
+#include "cutter/run_failure.h"
 #include "share/share_links.h"
 
 #include <QTest>
@@ -72,11 +74,50 @@ private Q_SLOTS:
         QTEST(exportCommandLine(request), "line");
     }
 
-    // The folder text is a plain prefix: without its final separator it runs into the name.
-    void folderIsAPlainPrefix() {
+    // Exactly one separator between the folder and the name, whether the folder ends in one.
+    void folderAndNameJoined_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("no final separator") << "D:\\Music"
+                                            << "D:\\Music\\live.set_cutted.mp3";
+        QTest::newRow("final separator") << "D:\\Music\\"
+                                         << "D:\\Music\\live.set_cutted.mp3";
+        QTest::newRow("final slash") << "D:/Music/"
+                                     << "D:/Music/live.set_cutted.mp3";
+    }
+    void folderAndNameJoined() {
         ExportRequest request = example(QStringLiteral("MP3"));
-        request.outputFolder = QStringLiteral("D:\\Music");
-        QCOMPARE(exportOutputPath(request), QStringLiteral("D:\\Musiclive.set_cutted.mp3"));
+        QFETCH(QString, folder);
+        request.outputFolder = folder;
+        QTEST(exportOutputPath(request), "path");
+    }
+
+    // A failed run reads as a plain sentence, with the transcoder's reason after it.
+    void failureTexts_data() {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no sound") << true << 1 << "codec: no audio stream in '/a.mp3'"
+                                  << "Quillet can't open this file: it holds no sound it can "
+                                     "read.\n\ncodec: no audio stream in '/a.mp3'";
+        QTest::newRow("empty stretch")
+            << false << 1 << "codec: nothing to write: -t is 00:00:00"
+            << "The marked stretch is empty: set the End Cut after the Begin Cut.\n\ncodec: "
+               "nothing to write: -t is 00:00:00";
+        QTest::newRow("no reason") << false << 3 << ""
+                                   << "Quillet couldn't save the cut.\n\nThe transcoder ended "
+                                      "with exit code 3.";
+        QTest::newRow("crash") << true << int(kShellStartFailed + 1) << "codec: half a line"
+                               << "The transcoder crashed while opening this file.";
+        QTest::newRow("no start") << false << int(kShellStartFailed) << ""
+                                  << "The transcoder could not be started.";
+    }
+    void failureTexts() {
+        QFETCH(bool, open);
+        QFETCH(int, exitCode);
+        QFETCH(QString, line);
+        QTEST(runFailureText(open ? RunKind::Open : RunKind::Save, exitCode, line), "text");
     }
 
     void shareAddresses_data() {

@@ -183,7 +183,7 @@ private Q_SLOTS:
                              << "128"
                              << "44100"
                              << "Stereo"
-                             << "wmav2" << 44100 << 2 << 2048;
+                             << "wmav2" << 44100 << 2 << 2 * 2048; // and its closing frame
         QTest::newRow("WAV") << "WAV"
                              << "192"
                              << "16000"

@@ -193,10 +193,10 @@ private Q_SLOTS:
         QVERIFY(!w.bPlaySelection);
         QVERIFY(!playing(w));
 
-        w.Slider1->setSelStart(10);
-        w.Slider1->setSelLength(1);
-        w.lblBeginCut->setText(QStringLiteral("00:00:10"));
-        w.lblEndCut->setText(QStringLiteral("00:00:11"));
+        w.Slider1->setValue(10);
+        w.cmdBeginCut_Click();
+        w.Slider1->setValue(11);
+        w.cmdEndCut_Click();
         w.cmdPlaySelection_Click();
         QVERIFY(w.bPlaySelection);
         QVERIFY(playing(w));
