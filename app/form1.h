@@ -175,5 +175,9 @@ private:
 
     bool m_loading = false;
     bool m_saving = false;
+    // A close arrived during a load or a save: the run is stopped, and the window closes once
+    // it has unwound, without the run's messages.
+    bool m_closeRequested = false;
+    void closeIfRequested();
     QList<bool> m_enabledBeforeSave;
 };

@@ -5,6 +5,7 @@
 #include "app/settings_store.h"
 #include "app/wave_view.h"
 #include "audio/mod_bass.h"
+#include "cutter/mod_shell32.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -145,8 +146,19 @@ void Form1::connectSettingsHandlers() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (m_loading || m_saving) {
+        m_closeRequested = true;
+        stopShellCommand();
+        event->ignore();
+        return;
+    }
     Form_QueryUnload();
     event->accept();
+}
+
+void Form1::closeIfRequested() {
+    if (m_closeRequested)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void Form1::Form_QueryUnload() {

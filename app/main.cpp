@@ -1,6 +1,7 @@
 // Start-up of the window program: program folder, the checks that end it at once, the window.
 #include "app/form1.h"
 #include "app/message_box.h"
+#include "app/quit_signals.h"
 #include "app/startup.h"
 #include "audio/mod_bass_fx.h"
 
@@ -24,12 +25,14 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<QLockFile> lock;
     if (auto failure = claimProgramFolder(folder, lock))
         return fail(*failure);
+    removeLeftovers(folder);
     if (auto failure = checkLibraryVersions(BASS_GetVersion(), BASS_FX_GetVersion()))
         return fail(*failure);
 
     Form1 window;
     if (!BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(window.winId()), nullptr))
         return fail(deviceFailure());
+    closeOnQuitSignals(&window);
     window.show();
     return QApplication::exec();
 }

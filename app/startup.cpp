@@ -1,8 +1,10 @@
 #include "app/startup.h"
 
 #include "app/message_box.h"
+#include "audio/mod_cutter.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QTemporaryFile>
@@ -42,4 +44,11 @@ std::optional<StartupFailure> claimProgramFolder(const QString& folder,
 StartupFailure deviceFailure() {
     return StartupFailure{QStringLiteral("Can't initialize device"), MsgExclamation,
                           QStringLiteral("Error")};
+}
+
+void removeLeftovers(const QString& folder) {
+    const QDir dir(folder);
+    for (const char* name : {"temp.wav", "coder.exe"})
+        QFile::remove(dir.filePath(QString::fromLatin1(name)));
+    removePartFiles(dir.filePath(QStringLiteral("temp.wav")));
 }

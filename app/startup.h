@@ -27,3 +27,7 @@ std::optional<StartupFailure> checkLibraryVersions(DWORD bassVersion, DWORD fxVe
 std::optional<StartupFailure> claimProgramFolder(const QString& folder,
                                                  std::unique_ptr<QLockFile>& lock);
 StartupFailure deviceFailure();
+// Removes what an earlier run that ended abruptly left in the program folder: temp.wav,
+// coder.exe and the transcoder's temporary of temp.wav. Only once the lock is held, which
+// proves that no other instance uses them.
+void removeLeftovers(const QString& folder);

@@ -98,9 +98,12 @@ void Form1::LoadMedia(QString FileName) {
         return;
     m_loading = true;
     struct LoadingFlag {
-        bool& flag;
-        ~LoadingFlag() { flag = false; }
-    } loadingFlag{m_loading};
+        Form1* window;
+        ~LoadingFlag() {
+            window->m_loading = false;
+            window->closeIfRequested();
+        }
+    } loadingFlag{this};
 
     try {
         setLoadControlsEnabled(false);
@@ -191,7 +194,8 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
     ProgressBar1->setMaximum(100);
     ProgressBar1->setValue(0);
     ctlOpenMediaFile->setEnabled(true);
-    showMessage(this, text, MsgExclamation, title);
+    if (!m_closeRequested)
+        showMessage(this, text, MsgExclamation, title);
 }
 
 void Form1::OpenMediaFile() {

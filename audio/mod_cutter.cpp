@@ -2,10 +2,12 @@
 
 #include "app/errors.h"
 #include "cutter/mod_shell32.h"
+#include "transcoder/output_file.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -39,6 +41,19 @@ void provideCoder() {
                                      QFileDevice::ExeUser | QFileDevice::ReadOwner);
 }
 
+void removePartFiles(const QString& outputPath) {
+    const QFileInfo output(outputPath);
+    const QDir folder = output.absoluteDir();
+    // The transcoder's temporary is its own pattern with six characters in place of the Xs.
+    const std::string pattern = transcoder::temporaryName(
+        output.fileName().toStdString(),
+        transcoder::platform::maxNameBytes(folder.absolutePath().toStdString()));
+    const QString prefix = QString::fromStdString(pattern).chopped(6);
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (name.startsWith(prefix) && name.size() == prefix.size() + 6)
+            QFile::remove(folder.filePath(name));
+}
+
 void removeCoder() {
     const QString coder = programFolderFile(QStringLiteral("coder.exe"));
     if (QFile::exists(coder) && !QFile::remove(coder))
@@ -56,6 +71,8 @@ std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorL
                                 QStringLiteral(" -i ") + quoted(inputPath) +
                                 QStringLiteral(" -f wav ") + quoted(outputPath);
     const std::int32_t exitCode = ShellAndWait(commandLine, SW_HIDE, errorLine);
+    if (exitCode == kShellWaitEnded)
+        removePartFiles(outputPath);
     removeCoder();
     return exitCode;
 }

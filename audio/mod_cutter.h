@@ -14,6 +14,9 @@ QString programFolder();
 void provideCoder();
 // Removes coder.exe when it exists; throws when it cannot.
 void removeCoder();
+// Removes what a stopped transcoder run left of its temporary beside outputPath (a run that is
+// killed gets no chance to remove it itself).
+void removePartFiles(const QString& outputPath);
 // The program folder path followed by the separator and the name, as a command line quotes it.
 QString programFolderFile(const QString& name);
 

@@ -165,6 +165,7 @@ void Form1::leaveSaving() {
     for (QAction* action : {ctlOpenMediaFile, ctlRandomCut, ctlSaveCuttedAudio})
         action->setEnabled(m_enabledBeforeSave.value(i++, true));
     m_saving = false;
+    closeIfRequested();
 }
 
 void Form1::SaveCuttedAudio() {
@@ -225,6 +226,8 @@ void Form1::SaveCuttedAudio() {
     try {
         provideCoder();
         const std::int32_t exitCode = ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine);
+        if (exitCode == kShellWaitEnded)
+            removePartFiles(outputPath);
         removeCoder();
         if (exitCode != 0)
             problem = runFailureText(RunKind::Save, exitCode, errorLine);
@@ -234,6 +237,8 @@ void Form1::SaveCuttedAudio() {
     } catch (const std::exception& error) {
         problem = QString::fromStdString(error.what());
     }
+    if (m_closeRequested)
+        return;
     if (!problem.isEmpty()) {
         showMessage(this, problem, MsgCritical, kSaveFailed);
         return;

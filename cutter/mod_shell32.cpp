@@ -3,6 +3,8 @@
 #include <QEventLoop>
 #include <QProcess>
 
+#include <utility>
+
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/prctl.h>
@@ -14,6 +16,9 @@ static_assert(kShellWaitEnded == kShellStartFailed + QProcess::Timedout);
 namespace {
 
 constexpr int kStopGraceMs = 2000;
+
+// The loop of the wait in progress; a wait started from inside another one's events nests.
+QEventLoop* gRunningWait = nullptr;
 
 // A window killed outright must not leave its transcoder behind: it would go on writing and
 // later overwrite the temp.wav of the next session.
@@ -91,8 +96,11 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
     process.start(program, arguments, QIODevice::ReadOnly);
     // finished and a failed start are both reported through the event loop, so neither can be
     // missed before it runs.
-    if (process.state() != QProcess::NotRunning)
+    if (process.state() != QProcess::NotRunning) {
+        QEventLoop* const outer = std::exchange(gRunningWait, &loop);
         loop.exec();
+        gRunningWait = outer;
+    }
     // The loop also ends when the application's loops are told to exit; the process may still
     // run then, and its exit code does not exist yet.
     const bool stillRunning = process.state() != QProcess::NotRunning;
@@ -111,4 +119,9 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
     if (process.exitStatus() == QProcess::CrashExit)
         return kShellStartFailed + QProcess::Crashed;
     return process.exitCode();
+}
+
+void stopShellCommand() {
+    if (gRunningWait)
+        gRunningWait->quit();
 }

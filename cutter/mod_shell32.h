@@ -30,3 +30,7 @@ bool fitsCommandLine(const QString& path);
 // window dies.
 std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
                           QString* errorLine = nullptr);
+
+// Ends the wait of the ShellAndWait in progress, if any, as if the application were quitting:
+// its process is stopped and it returns kShellWaitEnded. Nothing happens when none runs.
+void stopShellCommand();

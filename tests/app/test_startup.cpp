@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 using namespace xsession;
 
 namespace {
@@ -147,6 +149,39 @@ private Q_SLOTS:
         QCOMPARE(working.readAll(), QByteArray("the first instance's working copy"));
         first.terminate();
         QVERIFY(first.waitForFinished(10000));
+    }
+
+    // What a crashed run left is removed once the lock is held; SIGTERM and SIGINT close the
+    // window as its close button does, and the program ends normally.
+    void leftoversGoAndQuitSignalsClose_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void leftoversGoAndQuitSignalsClose() {
+        QFETCH(int, signalNumber);
+        QTemporaryDir folder;
+        const QString program = installIn(folder);
+        const QStringList leftovers{"temp.wav", "coder.exe", ".temp.wav.part-Ab12Cd"};
+        const QStringList kept{"other.wav", ".other.wav.part-Ab12Cd", ".temp.wav.part-toolong"};
+        for (const QString& name : leftovers + kept) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QProcess quillet;
+        const Reaper reaper{quillet};
+        quillet.setProcessEnvironment(environment(true));
+        quillet.start(program);
+        QVERIFY2(!waitForWindow(quillet.processId(), QStringLiteral("Quillet")).isEmpty(),
+                 describe(quillet));
+        for (const QString& name : leftovers)
+            QVERIFY2(!QFile::exists(folder.filePath(name)), qPrintable(name));
+        for (const QString& name : kept)
+            QVERIFY2(QFile::exists(folder.filePath(name)), qPrintable(name));
+        ::kill(static_cast<pid_t>(quillet.processId()), signalNumber);
+        QVERIFY(quillet.waitForFinished(10000));
+        QCOMPARE(quillet.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(quillet.exitCode(), 0);
     }
 
     void unwritableFolderIsRefused() {

@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -36,6 +38,16 @@ double probedSeconds(const QString& path) {
                  QStringLiteral("default=nw=1:nk=1"), path});
     probe.waitForFinished();
     return probe.readAllStandardOutput().trimmed().toDouble();
+}
+
+// True while some process's command line names text (a transcoder run on that file).
+bool processNaming(const QString& text) {
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text.toUtf8()))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -402,6 +414,67 @@ private Q_SLOTS:
         QCOMPARE(w.nWavePos, 0);
         QCOMPARE(w.Slider1->maximum(), 0);
         QCOMPARE(w.Slider1->value(), 0);
+    }
+
+    // A close during a load or a save stops the transcoder, leaves nothing of the run in the
+    // program folder or the output folder, shows no message, and then closes the window.
+    void closeDuringRun_data() {
+        QTest::addColumn<bool>("saving");
+        QTest::newRow("load") << false;
+        QTest::newRow("save") << true;
+    }
+    void closeDuringRun() {
+        QFETCH(bool, saving);
+        Form1& w = *m_window;
+        w.show();
+        QString input = path("endless.wav");
+        if (saving) {
+            QVERIFY(testaudio::makeTone(path("ten minutes.wav"), 600));
+            load("ten minutes.wav");
+            mark(0, 600);
+            w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
+            input = path("out/ten minutes_cutted.mp3");
+        } else {
+            // A pipe no one writes to: the transcoder waits on it for ever.
+            QVERIFY(::mkfifo(QFile::encodeName(input).constData(), 0600) == 0);
+        }
+        const QString coder = Form1::programFile(QStringLiteral("coder.exe"));
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &w, [&] {
+            const bool started =
+                saving ? !QDir(path("out")).entryList(QDir::Hidden | QDir::Files).isEmpty()
+                       : QFile::exists(coder) && processNaming(input);
+            if (started) {
+                poll.stop();
+                w.close();
+            }
+        });
+        poll.start(10);
+        // Should the close not stop it, the pipe's end ends the load after a while, and the
+        // test fails instead of hanging.
+        bool pipeClosed = false;
+        QTimer::singleShot(20000, &w, [&] {
+            pipeClosed = !saving;
+            if (pipeClosed)
+                ::close(::open(QFile::encodeName(input).constData(), O_WRONLY | O_NONBLOCK));
+        });
+        if (saving)
+            w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        else
+            w.LoadMedia(input);
+        QVERIFY(!poll.isActive());
+        QVERIFY(!pipeClosed);
+        QTRY_VERIFY(!w.isVisible());
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
+        QVERIFY(!processNaming(input));
+        QVERIFY(!QFile::exists(coder));
+        QVERIFY(!QFile::exists(tempWav()));
+        QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
+        const QDir program(QCoreApplication::applicationDirPath());
+        QCOMPARE(
+            program.entryList({QStringLiteral(".temp.wav.part-*")}, QDir::Files | QDir::Hidden),
+            QStringList());
+        QFile::remove(path("endless.wav"));
     }
 
     void missingTranscoder() {
