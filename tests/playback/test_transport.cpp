@@ -185,22 +185,28 @@ private Q_SLOTS:
         QCOMPARE(w.nWavePos, 0);
     }
 
-    // The marked stretch plays from its begin and stops, rewinding to 0, once the position
-    // rounds to its end.
+    // The marked stretch plays from its begin, also from second 0, and stops, rewinding to 0,
+    // once the position rounds to its end.
+    void playSelection_data() {
+        QTest::addColumn<int>("begin");
+        QTest::newRow("from 10 s") << 10;
+        QTest::newRow("from the start") << 0;
+    }
     void playSelection() {
+        QFETCH(int, begin);
         Form1& w = *m_window;
         w.cmdPlaySelection_Click(); // no marks: nothing happens
         QVERIFY(!w.bPlaySelection);
         QVERIFY(!playing(w));
 
-        w.Slider1->setValue(10);
+        w.Slider1->setValue(begin);
         w.cmdBeginCut_Click();
-        w.Slider1->setValue(11);
+        w.Slider1->setValue(begin + 1);
         w.cmdEndCut_Click();
         w.cmdPlaySelection_Click();
         QVERIFY(w.bPlaySelection);
         QVERIFY(playing(w));
-        QVERIFY(positionSeconds(w) >= 10.0 && positionSeconds(w) < 10.4);
+        QVERIFY(positionSeconds(w) >= begin && positionSeconds(w) < begin + 0.4);
         QVERIFY(waitFor([&] { return !w.bPlaySelection; }, 3000));
         QVERIFY(w.bRestart);
         QCOMPARE(w.Slider1->value(), 0);
