@@ -1,0 +1,322 @@
+// The real transcoder (codec.dll) judged on decoded samples: exports of the window's temp.wav in
+// every format, rate and channel count, conversions of every input kind to the canonical WAV,
+// hard inputs and a read error. The bar is what the ffmpeg command line makes of the same work.
+#include "tests/support/signal_check.h"
+#include "transcoder/wav_writer.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <QtEndian>
+
+#include <map>
+
+using namespace signalcheck;
+
+namespace {
+
+const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
+
+// kind "export": format of the output; "convert": format, rate and channels of the input;
+// "reject": a run that must fail. A format with a suffix names a damaged input.
+struct Case {
+    QString kind, format;
+    int rate = 0, channels = 0;
+    QString name() const {
+        return QString("%1-%2-%3-%4ch").arg(kind, format).arg(rate).arg(channels);
+    }
+    int outRate() const {
+        return format == "amr" ? 8000 : format == "mp3" && rate == 12050 ? 12000 : rate;
+    }
+    // The frame of the output's codec: WMA's grows with the rate, AMR's is 160 samples.
+    int frame() const {
+        const int r = outRate();
+        return format == "amr"   ? 160
+               : format != "wma" ? 0
+               : r <= 16000      ? 512
+               : r <= 22050      ? 1024
+                                 : 2048;
+    }
+};
+
+QList<Case> allCases() {
+    // The slow ones first: today they may run until the hang guard stops them.
+    QList<Case> cases{{"reject", "wav-rate", 1, 2},          {"reject", "wav-rate", 7, 2},
+                      {"reject", "wav-rate", 1000000000, 2}, {"reject", "wav-eio", 44100, 2},
+                      {"convert", "mp3-joined", 44100, 2},   {"convert", "flac-lying", 24000, 2},
+                      {"convert", "wav-truncated", 44100, 2}};
+    for (const char* format : {"wav", "mp3", "wma"})
+        for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 8000})
+            for (int channels : {1, 2})
+                cases.append({"export", format, rate, channels});
+    cases.append({"export", "amr", 8000, 1});
+    for (int rate : {8000, 11025, 16000, 22050, 32000, 44100, 48000, 88200, 96000})
+        for (const QString format : {"wav", "flac", "wma", "mp3"})
+            if (rate <= 48000 || format == "wav" || format == "flac") // wmav2's and MP3's limit
+                cases.append({"convert", format, rate, 2});
+    for (const char* format : {"wav", "flac", "mp3"})
+        cases.append({"convert", format, 22050, 1});
+    cases.append({"convert", "amr", 8000, 1});
+    return cases;
+}
+
+struct Measure {
+    double toneDb = 0;
+    Lag lag;
+    qsizetype frames = 0;
+    int rate = 0, channels = 0;
+    QString text() const {
+        return QString("%1 dB, lag %2 (r=%3), %4 frames at %5 Hz x%6")
+            .arg(toneDb, 0, 'f', 1)
+            .arg(lag.samples)
+            .arg(lag.correlation, 0, 'f', 3)
+            .arg(frames)
+            .arg(rate)
+            .arg(channels);
+    }
+};
+
+struct Outcome {
+    Run ours;
+    Measure mine, theirs;
+    QByteArray header;    // the first bytes of the canonical WAV written
+    QStringList leftover; // hidden files (temporaries) in the output folder
+};
+
+// Exports: the tone seconds of the 3 s cut, away from the noise, and the lag on the noise
+// against ref (the source resampled and cut). Conversions: the tone away from its ends.
+Measure measure(const Audio& a, const Case& c, const Audio* ref) {
+    Measure m{a.frames() ? -400.0 : 0.0, {}, a.frames(), a.rate, int(a.channels.size())};
+    const int r = a.rate;
+    // WMA's encoder has no short blocks, so noise smears over the two frames its window spans,
+    // and its last frame ends in garbage; AMR's first frame is its start-up.
+    const qsizetype skip = r / 20 + (c.format == "wma" ? 2 * c.frame() : 0);
+    const qsizetype head = c.format == "amr" ? c.frame() : 0;
+    const qsizetype tail =
+        std::min<qsizetype>(3 * r, m.frames) - (c.format == "wma" ? c.frame() : 0);
+    for (std::size_t ch = 0; ch < a.channels.size(); ++ch) {
+        const auto& s = a.channels[ch];
+        if (c.kind != "export") {
+            m.toneDb = std::max(m.toneDb, worstToneWindowDb(s, r, 1000, 5, skip, m.frames - skip));
+            continue;
+        }
+        m.toneDb = std::max({m.toneDb, worstToneWindowDb(s, r, 1000, 5, head, r - skip),
+                             worstToneWindowDb(s, r, 1000, 5, 2 * r + skip, tail)});
+        const Lag lag = ch < ref->channels.size()
+                            ? bestLag(s, ref->channels[ch], 2560, r + r / 4, r + r / 4 + r / 8)
+                            : Lag{};
+        if (ch == 0 || std::abs(lag.samples) > std::abs(m.lag.samples))
+            m.lag = lag;
+    }
+    return m;
+}
+
+QByteArray le32(quint32 v) {
+    QByteArray b(4, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+// Makes the input of a conversion or a rejected run in folder; empty on failure.
+QString makeInput(const Case& c, const QString& folder) {
+    const QString type = c.format.section('-', 0, 0);
+    const QString in = folder + (c.format == "wav-eio" ? "/in.eio." : "/in.") + type;
+    const QStringList encoder =
+        std::map<QString, QStringList>{{"wav", {"-c:a", "pcm_s16le"}},
+                                       {"flac", {"-c:a", "flac"}},
+                                       {"wma", {"-c:a", "wmav2", "-b:a", "128k"}},
+                                       {"mp3", {"-c:a", "libmp3lame", "-b:a", "128k"}},
+                                       {"amr", {"-c:a", "libopencore_amrnb", "-b:a", "12.2k"}}}
+            .at(type);
+    if (c.format == "mp3-joined") { // 5 s at 22050 Hz, then 5 s at 44100 Hz, byte by byte
+        QByteArray joined;
+        for (const QString part : {"22050", "44100"}) {
+            QFile f(folder + "/" + part + ".mp3");
+            if (!tone(f.fileName(), part.toInt(), 2, 5, encoder) || !f.open(QIODevice::ReadOnly))
+                return {};
+            joined += f.readAll();
+        }
+        QFile out(in);
+        return out.open(QIODevice::WriteOnly) && out.write(joined) == joined.size() ? in
+                                                                                    : QString();
+    }
+    // The lying rates get a short input: the transcoder may believe it has hours to write.
+    const bool lyingRate = c.format == "wav-rate";
+    if (!tone(in,
+              c.format == "flac-lying" ? 48000
+              : lyingRate              ? 8000
+                                       : c.rate,
+              c.channels, lyingRate ? 0.1 : 2, encoder))
+        return {};
+    if (c.format == "flac-lying") // STREAMINFO's 20-bit rate at byte 18 says 24000 Hz
+        return patchFile(in, 18, QByteArray::fromHex("05dc")) ? in : QString();
+    if (c.format == "wav-truncated")
+        return patchFile(in, 0, {}, 100000) ? in : QString();
+    if (lyingRate) // the rate and the byte rate, a consistent lie
+        return patchFile(in, 24, le32(c.rate) + le32(quint32(c.rate) * 4)) ? in : QString();
+    return in;
+}
+
+Outcome work(const Case& c, const QString& folder, const QString& source,
+             const std::map<int, std::map<int, Audio>>& refs) {
+    Outcome o;
+    QDir().mkpath(folder);
+    const QString rate = QString::number(c.rate), channels = QString::number(c.channels);
+    if (c.kind == "export") {
+        const QString ours = folder + "/ours." + c.format, theirs = folder + "/theirs." + c.format;
+        const bool amr = c.format == "amr";
+        const QString encoder = amr                 ? "libopencore_amrnb"
+                                : c.format == "mp3" ? "libmp3lame"
+                                : c.format == "wma" ? "wmav2"
+                                                    : "pcm_s16le";
+        const QStringList args = amr ? QStringList{"-acodec", "amr_nb", "-ar", rate, "-ab", "12.2k"}
+                                     : QStringList{"-ab", "192", "-ar", rate};
+        o.ours = run(kCodec, QStringList{"-i", source, "-t", "00:00:03", "-ss", "00:00:05"} + args +
+                                 QStringList{"-ac", channels, ours});
+        ffmpeg({"-i", source, "-t", "3", "-ss", "5", "-c:a", encoder, "-b:a",
+                amr ? "12.2k" : "192k", "-ar", QString::number(c.outRate()), "-ac", channels,
+                theirs});
+        const Audio& ref = refs.at(c.outRate()).at(c.channels);
+        o.mine = measure(load(ours), c, &ref);
+        o.theirs = measure(load(theirs), c, &ref);
+        return o;
+    }
+    const QString in = makeInput(c, folder), out = folder + "/ours.wav";
+    if (in.isEmpty())
+        return o;
+    o.ours = run(kCodec, {"-i", in, "-f", "wav", out}, c.kind == "reject" ? 10000 : 60000,
+                 c.format == "wav-eio" ? QStringList{"LD_PRELOAD=" EIO_SHIM} : QStringList{});
+    o.leftover = QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden);
+    QFile f(out);
+    if (c.kind == "reject" || !f.open(QIODevice::ReadOnly))
+        return o;
+    o.header = f.read(transcoder::kWavHeaderBytes);
+    o.mine = measure(load(out), c, nullptr);
+    const Run theirs = run("ffmpeg", {"-nostdin", "-v", "error", "-i", in, "-ar", "44100", "-ac",
+                                      "2", "-c:a", "pcm_s16le", "-f", "wav", "-"});
+    o.theirs = measure(parseWav(theirs.output), c, nullptr);
+    return o;
+}
+
+} // namespace
+
+class TestSignal : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QList<Case> cases_ = allCases();
+    std::vector<Outcome> outcomes_;
+
+    void rows(const QString& kind) {
+        QTest::addColumn<int>("index");
+        for (qsizetype i = 0; i < cases_.size(); ++i)
+            if (cases_[i].kind == kind)
+                QTest::newRow(qPrintable(cases_[i].name())) << int(i);
+    }
+    // The row's case and outcome, and the numbers every failure message carries.
+    std::tuple<const Case&, const Outcome&, QString> row() {
+        QFETCH(int, index);
+        const Outcome& o = outcomes_[index];
+        return {cases_[index], o,
+                QString("\n  ours:   exit %1%2, %3\n  ffmpeg: %4\n  stderr: %5")
+                    .arg(o.ours.exitCode)
+                    .arg(o.ours.timedOut ? " (stopped at the time limit)" : "")
+                    .arg(o.mine.text(), o.theirs.text(), o.ours.errors)};
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        QVERIFY(QFile::exists(kCodec));
+        // The window's temp.wav: 1 kHz tone at -6 dBFS with a second of noise at 6 s, so the
+        // cut at 5 s for 3 s holds tone, noise, tone, and sound exists either side of it.
+        const QString source = dir_.filePath("temp.wav");
+        const QStringList parts{dir_.filePath("a.wav"), dir_.filePath("b.wav"),
+                                dir_.filePath("c.wav")};
+        const QStringList sine{"sine", "1000", "vol", "0.5"};
+        QVERIFY(synth(parts[0], 44100, 2, 6, sine) && synth(parts[2], 44100, 2, 3, sine));
+        QVERIFY(synth(parts[1], 44100, 2, 1, {"whitenoise", "vol", "0.5"}));
+        QVERIFY(run("sox", parts + QStringList{source}).exitCode == 0);
+
+        // Processes a few at a time: their start-up, not the audio, takes most of the time.
+        QThreadPool pool;
+        pool.setMaxThreadCount(3);
+        std::map<int, std::map<int, Audio>> refs;
+        for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 12000, 8000})
+            pool.start([&source, rate, stereo = &refs[rate][2]] {
+                // Resampled by soxr at full precision, then cut at 5 s for 3 s.
+                *stereo = decode(
+                    source, {"-af", QString("aresample=%1:resampler=soxr:precision=28").arg(rate)});
+                for (auto& s : stereo->channels)
+                    s = std::vector<float>(s.begin() + std::min<qsizetype>(5 * rate, s.size()),
+                                           s.begin() + std::min<qsizetype>(8 * rate, s.size()));
+            });
+        pool.waitForDone();
+        for (auto& [rate, byChannels] : refs)
+            byChannels[1] = mono(byChannels[2]);
+        outcomes_.resize(cases_.size());
+        for (qsizetype i = 0; i < cases_.size(); ++i)
+            pool.start([&, i] {
+                outcomes_[i] = work(cases_[i], dir_.filePath(cases_[i].name()), source, refs);
+            });
+        pool.waitForDone();
+    }
+
+    void exports_data() { rows("export"); }
+    void exports() {
+        const auto [c, o, numbers] = row();
+        QVERIFY2(o.ours.exitCode == 0, qPrintable(numbers));
+        QVERIFY2(o.mine.rate == c.outRate() && o.mine.channels == c.channels, qPrintable(numbers));
+        QVERIFY2(o.theirs.frames > 0 && o.mine.toneDb <= o.theirs.toneDb + 3,
+                 qPrintable("tone" + numbers));
+        // WMA's start may move by a little; AMR's encoder delays by its lookahead.
+        const int lag = o.mine.lag.samples;
+        QVERIFY2(c.format == "wma"   ? std::abs(lag) <= 64
+                 : c.format == "amr" ? lag >= -1 && lag <= 48
+                                     : std::abs(lag) <= 1,
+                 qPrintable("start" + numbers));
+        // WMA ends within one frame (512 samples up to 16 kHz, 1024 to 22050 Hz, then 2048),
+        // AMR within one 160-sample frame, the others exactly.
+        QVERIFY2(std::abs(o.mine.frames - 3 * c.outRate()) <= c.frame(),
+                 qPrintable("length" + numbers));
+    }
+
+    void conversions_data() { rows("convert"); }
+    void conversions() {
+        const auto [c, o, numbers] = row();
+        // A damaged input may deserve a note; a sound one converts silently.
+        QVERIFY2(o.ours.exitCode == 0 && (o.ours.errors.isEmpty() || c.format.contains('-')),
+                 qPrintable(numbers));
+        const auto h = transcoder::wavHeader(44100, 2, quint32(o.mine.frames * 4));
+        QVERIFY2(o.header == QByteArray(reinterpret_cast<const char*>(h.data()), int(h.size())),
+                 qPrintable("header" + numbers));
+        // -60 dB is inaudible under the tone. A lossy input may not hold that much: then the bar
+        // is what FFmpeg makes of the same file. Decoders disagree on the frames where a stream
+        // changes rate, so the joined MP3 is judged by its length only.
+        QVERIFY2(c.format == "mp3-joined" || o.mine.toneDb <= std::max(-60.0, o.theirs.toneDb + 3),
+                 qPrintable("tone" + numbers));
+        // The same decoder gives the same samples: one of rounding, or one MP3 frame where the
+        // joined stream changes rate.
+        const qsizetype slack = c.format == "mp3-joined" ? 1152 : 1;
+        QVERIFY2(o.theirs.frames > 0 && std::abs(o.mine.frames - o.theirs.frames) <= slack,
+                 qPrintable("length" + numbers));
+        QVERIFY2(o.leftover.isEmpty(), qPrintable("left behind: " + o.leftover.join(", ")));
+    }
+
+    void rejected_data() { rows("reject"); }
+    void rejected() {
+        const auto [c, o, numbers] = row();
+        QVERIFY2(!o.ours.timedOut && o.ours.exitCode > 0, qPrintable(numbers));
+        const QStringList lines = o.ours.errors.split('\n');
+        QVERIFY2(lines.size() == 1 && lines[0].startsWith("codec: "), qPrintable(numbers));
+        QVERIFY2(c.format != "wav-rate" ||
+                     lines[0].contains(QRegularExpression(QString("\\b%1\\b").arg(c.rate))),
+                 qPrintable("the message names no rate" + numbers));
+        QVERIFY2(o.leftover.isEmpty() && !QFile::exists(dir_.filePath(c.name() + "/ours.wav")),
+                 qPrintable("left behind: " + o.leftover.join(", ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSignal)
+#include "test_signal.moc"
