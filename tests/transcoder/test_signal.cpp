@@ -5,6 +5,7 @@
 #include "transcoder/wav_writer.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,11 @@ using namespace signalcheck;
 namespace {
 
 const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
+const std::map<QString, QString> kEncoders{{"wav", "pcm_s16le"},
+                                           {"flac", "flac"},
+                                           {"wma", "wmav2"},
+                                           {"mp3", "libmp3lame"},
+                                           {"amr", "libopencore_amrnb"}};
 
 // kind "export": format of the output; "convert": format, rate and channels of the input;
 // "reject": a run that must fail. A format with a suffix names a damaged input.
@@ -30,14 +36,9 @@ struct Case {
     int outRate() const {
         return format == "amr" ? 8000 : format == "mp3" && rate == 12050 ? 12000 : rate;
     }
-    // The frame of the output's codec: WMA's grows with the rate, AMR's is 160 samples.
-    int frame() const {
-        const int r = outRate();
-        return format == "amr"   ? 160
-               : format != "wma" ? 0
-               : r <= 16000      ? 512
-               : r <= 22050      ? 1024
-                                 : 2048;
+    int frame() const { // of the output's codec: WMA's grows with the rate, AMR's is 160
+        const int wma = outRate() <= 16000 ? 512 : outRate() <= 22050 ? 1024 : 2048;
+        return format == "amr" ? 160 : format == "wma" ? wma : 0;
     }
 };
 
@@ -68,13 +69,8 @@ struct Measure {
     qsizetype frames = 0;
     int rate = 0, channels = 0;
     QString text() const {
-        return QString("%1 dB, lag %2 (r=%3), %4 frames at %5 Hz x%6")
-            .arg(toneDb, 0, 'f', 1)
-            .arg(lag.samples)
-            .arg(lag.correlation, 0, 'f', 3)
-            .arg(frames)
-            .arg(rate)
-            .arg(channels);
+        return QString::asprintf("%.1f dB, lag %d (r=%.3f), %lld frames at %d Hz x%d", toneDb,
+                                 lag.samples, lag.correlation, qint64(frames), rate, channels);
     }
 };
 
@@ -113,23 +109,11 @@ Measure measure(const Audio& a, const Case& c, const Audio* ref) {
     return m;
 }
 
-QByteArray le32(quint32 v) {
-    QByteArray b(4, '\0');
-    qToLittleEndian(v, b.data());
-    return b;
-}
-
 // Makes the input of a conversion or a rejected run in folder; empty on failure.
 QString makeInput(const Case& c, const QString& folder) {
     const QString type = c.format.section('-', 0, 0);
     const QString in = folder + (c.format == "wav-eio" ? "/in.eio." : "/in.") + type;
-    const QStringList encoder =
-        std::map<QString, QStringList>{{"wav", {"-c:a", "pcm_s16le"}},
-                                       {"flac", {"-c:a", "flac"}},
-                                       {"wma", {"-c:a", "wmav2", "-b:a", "128k"}},
-                                       {"mp3", {"-c:a", "libmp3lame", "-b:a", "128k"}},
-                                       {"amr", {"-c:a", "libopencore_amrnb", "-b:a", "12.2k"}}}
-            .at(type);
+    const QStringList encoder{"-c:a", kEncoders.at(type), "-b:a", type == "amr" ? "12.2k" : "128k"};
     if (c.format == "mp3-joined") { // 5 s at 22050 Hz, then 5 s at 44100 Hz, byte by byte
         QByteArray joined;
         for (const QString part : {"22050", "44100"}) {
@@ -138,25 +122,21 @@ QString makeInput(const Case& c, const QString& folder) {
                 return {};
             joined += f.readAll();
         }
-        QFile out(in);
-        return out.open(QIODevice::WriteOnly) && out.write(joined) == joined.size() ? in
-                                                                                    : QString();
+        return patchFile(in, 0, joined) ? in : QString();
     }
     // The lying rates get a short input: the transcoder may believe it has hours to write.
-    const bool lyingRate = c.format == "wav-rate";
-    if (!tone(in,
-              c.format == "flac-lying" ? 48000
-              : lyingRate              ? 8000
-                                       : c.rate,
-              c.channels, lyingRate ? 0.1 : 2, encoder))
+    const int rate = c.format == "flac-lying" ? 48000 : c.format == "wav-rate" ? 8000 : c.rate;
+    if (!tone(in, rate, c.channels, c.format == "wav-rate" ? 0.1 : 2, encoder))
         return {};
-    if (c.format == "flac-lying") // STREAMINFO's 20-bit rate at byte 18 says 24000 Hz
-        return patchFile(in, 18, QByteArray::fromHex("05dc")) ? in : QString();
-    if (c.format == "wav-truncated")
-        return patchFile(in, 0, {}, 100000) ? in : QString();
-    if (lyingRate) // the rate and the byte rate, a consistent lie
-        return patchFile(in, 24, le32(c.rate) + le32(quint32(c.rate) * 4)) ? in : QString();
-    return in;
+    // The damage: STREAMINFO's 20-bit rate at byte 18 says 24000 Hz over 48 kHz frames; the WAV
+    // ends inside its data; the WAV's rate and byte rate tell a consistent lie.
+    const quint32 lie[] = {qToLittleEndian(quint32(c.rate)), qToLittleEndian(quint32(c.rate) * 4)};
+    const bool made = c.format == "flac-lying"      ? patchFile(in, 18, QByteArray::fromHex("05dc"))
+                      : c.format == "wav-truncated" ? patchFile(in, 0, {}, 100000)
+                      : c.format == "wav-rate"
+                          ? patchFile(in, 24, QByteArray(reinterpret_cast<const char*>(lie), 8))
+                          : true;
+    return made ? in : QString();
 }
 
 Outcome work(const Case& c, const QString& folder, const QString& source,
@@ -167,15 +147,11 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
     if (c.kind == "export") {
         const QString ours = folder + "/ours." + c.format, theirs = folder + "/theirs." + c.format;
         const bool amr = c.format == "amr";
-        const QString encoder = amr                 ? "libopencore_amrnb"
-                                : c.format == "mp3" ? "libmp3lame"
-                                : c.format == "wma" ? "wmav2"
-                                                    : "pcm_s16le";
         const QStringList args = amr ? QStringList{"-acodec", "amr_nb", "-ar", rate, "-ab", "12.2k"}
                                      : QStringList{"-ab", "192", "-ar", rate};
         o.ours = run(kCodec, QStringList{"-i", source, "-t", "00:00:03", "-ss", "00:00:05"} + args +
                                  QStringList{"-ac", channels, ours});
-        ffmpeg({"-i", source, "-t", "3", "-ss", "5", "-c:a", encoder, "-b:a",
+        ffmpeg({"-i", source, "-t", "3", "-ss", "5", "-c:a", kEncoders.at(c.format), "-b:a",
                 amr ? "12.2k" : "192k", "-ar", QString::number(c.outRate()), "-ac", channels,
                 theirs});
         const Audio& ref = refs.at(c.outRate()).at(c.channels);
@@ -231,26 +207,26 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(kCodec));
         // The window's temp.wav: 1 kHz tone at -6 dBFS with a second of noise at 6 s, so the
         // cut at 5 s for 3 s holds tone, noise, tone, and sound exists either side of it.
-        const QString source = dir_.filePath("temp.wav");
-        const QStringList parts{dir_.filePath("a.wav"), dir_.filePath("b.wav"),
-                                dir_.filePath("c.wav")};
-        const QStringList sine{"sine", "1000", "vol", "0.5"};
-        QVERIFY(synth(parts[0], 44100, 2, 6, sine) && synth(parts[2], 44100, 2, 3, sine));
-        QVERIFY(synth(parts[1], 44100, 2, 1, {"whitenoise", "vol", "0.5"}));
-        QVERIFY(run("sox", parts + QStringList{source}).exitCode == 0);
+        const QString source = dir_.filePath("temp.wav"), noise = dir_.filePath("noise.wav");
+        QVERIFY(synth(source, 44100, 2, 10, {"sine", "1000", "vol", "0.5"}));
+        QVERIFY(synth(noise, 44100, 2, 1, {"whitenoise", "vol", "0.5"}));
+        QFile n(noise); // its second of samples goes over the tone from 6 s, 4 s before the end
+        QVERIFY(n.open(QIODevice::ReadOnly) &&
+                patchFile(source, QFileInfo(source).size() - 4 * 44100 * 4,
+                          n.readAll().right(44100 * 4)));
 
         // Processes a few at a time: their start-up, not the audio, takes most of the time.
         QThreadPool pool;
         pool.setMaxThreadCount(3);
         std::map<int, std::map<int, Audio>> refs;
         for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 12000, 8000})
-            pool.start([&source, rate, stereo = &refs[rate][2]] {
+            pool.start([&source, rate, ref = &refs[rate][2]] {
                 // Resampled by soxr at full precision, then cut at 5 s for 3 s.
-                *stereo = decode(
-                    source, {"-af", QString("aresample=%1:resampler=soxr:precision=28").arg(rate)});
-                for (auto& s : stereo->channels)
-                    s = std::vector<float>(s.begin() + std::min<qsizetype>(5 * rate, s.size()),
-                                           s.begin() + std::min<qsizetype>(8 * rate, s.size()));
+                const QString resampler = "aresample=%1:resampler=soxr:precision=28";
+                *ref = decode(source, {"-af", resampler.arg(rate)});
+                for (auto& s : ref->channels)
+                    s = {s.begin() + std::min<qsizetype>(5 * rate, s.size()),
+                         s.begin() + std::min<qsizetype>(8 * rate, s.size())};
             });
         pool.waitForDone();
         for (auto& [rate, byChannels] : refs)
