@@ -12,7 +12,9 @@
 #include <QThreadPool>
 #include <QtEndian>
 
+#include <cmath>
 #include <map>
+#include <random>
 
 using namespace signalcheck;
 
@@ -237,6 +239,41 @@ private Q_SLOTS:
                 outcomes_[i] = work(cases_[i], dir_.filePath(cases_[i].name()), source, refs);
             });
         pool.waitForDone();
+    }
+
+    // The measures themselves, on signals made here: the faults they are for must show.
+    void toneMeasure_data() {
+        QTest::addColumn<int>("dropped"); // the sample left out of 1 s of tone; -1: none
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::newRow("clean 16-bit tone") << -1 << -95.0 << -85.0;
+        QTest::newRow("one sample dropped") << 22000 << -30.0 << -15.0;
+    }
+    void toneMeasure() {
+        QFETCH(int, dropped);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        std::vector<float> s;
+        for (int n = 0; n < 44100; ++n)
+            if (n != dropped)
+                s.push_back(std::round(16384 * std::sin(2 * M_PI * 1000 * n / 44100)) / 32768);
+        const double db = worstToneWindowDb(s, 44100, 1000);
+        QVERIFY2(db >= low && db <= high, qPrintable(QString::number(db)));
+    }
+    void lagMeasure() {
+        std::mt19937 random(7);
+        std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+        std::vector<float> ref(8000);
+        for (float& v : ref)
+            v = noise(random);
+        for (int lag : {0, 37, -2048}) {
+            std::vector<float> out(ref.size());
+            for (int i = std::max(0, lag); i < std::min<int>(ref.size(), ref.size() + lag); ++i)
+                out[i] = ref[i - lag];
+            const Lag found = bestLag(out, ref, 2560, 2560, 5000);
+            QCOMPARE(found.samples, lag);
+            QVERIFY(found.correlation > 0.999);
+        }
     }
 
     void exports_data() { rows("export"); }
