@@ -88,12 +88,13 @@ struct Outcome {
 Measure measure(const Audio& a, const Case& c, const Audio* ref) {
     Measure m{a.frames() ? -400.0 : 0.0, {}, a.frames(), a.rate, int(a.channels.size())};
     const int r = a.rate;
-    // WMA's encoder has no short blocks, so noise smears over the two frames its window spans,
-    // and its last frame ends in garbage; AMR's first frame is its start-up.
-    const qsizetype skip = r / 20 + (c.format == "wma" ? 2 * c.frame() : 0);
-    const qsizetype head = c.format == "amr" ? c.frame() : 0;
-    const qsizetype tail =
-        std::min<qsizetype>(3 * r, m.frames) - (c.format == "wma" ? c.frame() : 0);
+    // A lossy codec smears a transient over a frame or two either side and may end (WMA: does
+    // end) its last frame in garbage; AMR's first frame is its start-up. Those spans are judged
+    // by the start and the length, not by the tone. Conversions skip 50 ms at either end.
+    const int mp3 = r >= 32000 ? 1152 : 576;
+    const int smear = c.kind != "export" ? 0 : c.format == "mp3" ? mp3 : c.frame();
+    const qsizetype skip = r / 20 + 2 * smear, head = smear;
+    const qsizetype tail = std::min<qsizetype>(3 * r, m.frames) - smear;
     for (std::size_t ch = 0; ch < a.channels.size(); ++ch) {
         const auto& s = a.channels[ch];
         if (c.kind != "export") {
@@ -281,7 +282,9 @@ private Q_SLOTS:
         const auto [c, o, numbers] = row();
         QVERIFY2(o.ours.exitCode == 0, qPrintable(numbers));
         QVERIFY2(o.mine.rate == c.outRate() && o.mine.channels == c.channels, qPrintable(numbers));
-        QVERIFY2(o.theirs.frames > 0 && o.mine.toneDb <= o.theirs.toneDb + 3,
+        // Within 3 dB of FFmpeg's own. Below -70 dB (a click is -20 to -45) two sound
+        // resamplers or encodings differ by more than that from window to window: the bar stops.
+        QVERIFY2(o.theirs.frames > 0 && o.mine.toneDb <= std::max(-70.0, o.theirs.toneDb + 3),
                  qPrintable("tone" + numbers));
         // WMA's start may move by a little; AMR's encoder delays by its lookahead.
         const int lag = o.mine.lag.samples;
