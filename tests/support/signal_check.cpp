@@ -70,6 +70,27 @@ Audio load(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? parseWav(f.readAll()) : Audio{};
 }
 
+std::vector<Audio> loadAll(const QStringList& paths) {
+    QStringList inputs, outputs, decoded;
+    for (const QString& p : paths)
+        if (!p.endsWith(QStringLiteral(".wav"))) {
+            decoded << p + ".decoded.wav";
+            inputs << "-i" << p;
+            outputs << "-map" << QString::number(decoded.size() - 1) + ":a:0"
+                    << "-c:a"
+                    << "pcm_f32le" << decoded.back();
+        }
+    const bool together =
+        decoded.isEmpty() || ffmpeg(inputs + outputs); // else each file alone, to tell which fails
+    std::vector<Audio> all;
+    for (const QString& p : paths) {
+        const bool wav = p.endsWith(QStringLiteral(".wav"));
+        all.push_back(load(wav || !together ? p : p + ".decoded.wav"));
+        QFile::remove(p + ".decoded.wav");
+    }
+    return all;
+}
+
 Audio mono(Audio a) {
     for (std::size_t i = 0; a.channels.size() == 2 && i < a.channels[0].size(); ++i)
         a.channels[0][i] = (a.channels[0][i] + a.channels[1][i]) / 2;

@@ -51,6 +51,10 @@ Audio decode(const QString& path, const QStringList& outputOptions = {});
 // A WAV file read as it is (no decoder start-up), any other file decoded.
 Audio load(const QString& path);
 
+// load() of each file, the ones to decode in a single ffmpeg run: its start-up is most of what a
+// short file costs.
+std::vector<Audio> loadAll(const QStringList& paths);
+
 // Mono as a mix of stereo: the mean of left and right.
 Audio mono(Audio stereo);
 
