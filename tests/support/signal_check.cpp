@@ -1,0 +1,207 @@
+#include "tests/support/signal_check.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace signalcheck {
+
+Run run(const QString& program, const QStringList& args, int timeoutMs,
+        const QStringList& environment) {
+    QProcess p;
+    if (!environment.isEmpty())
+        p.setEnvironment(QProcess::systemEnvironment() + environment);
+    p.start(program, args);
+    Run r;
+    if (!p.waitForFinished(timeoutMs)) {
+        r.timedOut = p.state() != QProcess::NotRunning;
+        // SIGTERM first, so that the program may remove what it was writing.
+        p.terminate();
+        if (!p.waitForFinished(2000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+    } else if (p.exitStatus() == QProcess::NormalExit) {
+        r.exitCode = p.exitCode();
+    }
+    r.output = p.readAllStandardOutput();
+    r.errors = QString::fromUtf8(p.readAllStandardError()).trimmed();
+    return r;
+}
+
+bool ffmpeg(const QStringList& args) {
+    return run(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-v", "error", "-y"} + args)
+               .exitCode == 0;
+}
+
+bool synth(const QString& path, int rate, int channels, double seconds,
+           const QStringList& synthArgs) {
+    const QStringList args{
+        "-R", "-n", "-r",    QString::number(rate),   "-c", QString::number(channels), "-b",
+        "16", path, "synth", QString::number(seconds)};
+    return run(QStringLiteral("sox"), args + synthArgs).exitCode == 0;
+}
+
+bool tone(const QString& path, int rate, int channels, double seconds, const QStringList& encoder) {
+    const QStringList sine(channels, QStringLiteral("0.5*sin(2*PI*1000*t)"));
+    const QString source =
+        QStringLiteral("aevalsrc=%1:s=%2:d=%3").arg(sine.join('|')).arg(rate).arg(seconds);
+    return ffmpeg(QStringList{"-f", "lavfi", "-i", source} + encoder + QStringList{path});
+}
+
+bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes, qsizetype size) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray all = f.readAll().replace(at, bytes.size(), bytes);
+    if (size >= 0)
+        all.truncate(size);
+    return f.resize(0) && f.write(all) == all.size();
+}
+
+Audio load(const QString& path) {
+    QFile f(path);
+    if (!path.endsWith(QStringLiteral(".wav")))
+        return decode(path);
+    return f.open(QIODevice::ReadOnly) ? parseWav(f.readAll()) : Audio{};
+}
+
+std::vector<Audio> loadAll(const QStringList& paths) {
+    QStringList inputs, outputs, decoded;
+    for (const QString& p : paths)
+        if (!p.endsWith(QStringLiteral(".wav"))) {
+            decoded << p + ".decoded.wav";
+            inputs << "-i" << p;
+            outputs << "-map" << QString::number(decoded.size() - 1) + ":a:0"
+                    << "-c:a"
+                    << "pcm_f32le" << decoded.back();
+        }
+    const bool together =
+        decoded.isEmpty() || ffmpeg(inputs + outputs); // else each file alone, to tell which fails
+    std::vector<Audio> all;
+    for (const QString& p : paths) {
+        const bool wav = p.endsWith(QStringLiteral(".wav"));
+        all.push_back(load(wav || !together ? p : p + ".decoded.wav"));
+        QFile::remove(p + ".decoded.wav");
+    }
+    return all;
+}
+
+Audio mono(Audio a) {
+    for (std::size_t i = 0; a.channels.size() == 2 && i < a.channels[0].size(); ++i)
+        a.channels[0][i] = (a.channels[0][i] + a.channels[1][i]) / 2;
+    a.channels.resize(1);
+    return a;
+}
+
+Audio parseWav(const QByteArray& wav) {
+    Audio a;
+    int channels = 0, bits = 0;
+    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(wav.constData() + at); };
+    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(wav.constData() + at); };
+    for (qsizetype at = 12; at + 8 <= wav.size();) {
+        const QByteArray id = wav.mid(at, 4);
+        const qsizetype size = u32(at + 4);
+        if (id == "fmt " && at + 24 <= wav.size()) {
+            channels = u16(at + 10);
+            a.rate = int(u32(at + 12));
+            bits = u16(at + 22);
+        } else if (id == "data" && channels > 0 && (bits == 16 || bits == 32)) {
+            // A piped WAV states no length (all ones): take what is there.
+            const qsizetype bytes = std::min<qsizetype>(wav.size() - at - 8, size);
+            const qsizetype frames = bytes / (channels * bits / 8);
+            a.channels.assign(channels, std::vector<float>(frames));
+            for (qsizetype i = 0; i < frames * channels; ++i) {
+                const char* p = wav.constData() + at + 8 + i * bits / 8;
+                float v;
+                if (bits == 32)
+                    std::memcpy(&v, p, 4);
+                else
+                    v = qFromLittleEndian<qint16>(p) / 32768.0f;
+                a.channels[i % channels][i / channels] = v;
+            }
+            return a;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+Audio decode(const QString& path, const QStringList& outputOptions) {
+    const Run r = run(QStringLiteral("ffmpeg"),
+                      QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
+                          outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
+    return r.exitCode == 0 ? parseWav(r.output) : Audio{};
+}
+
+double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz, double windowMs,
+                         qsizetype from, qsizetype to) {
+    if (to < 0 || to > qsizetype(samples.size()))
+        to = qsizetype(samples.size());
+    const qsizetype window = std::max<qsizetype>(8, std::llround(windowMs * rate / 1000));
+    const double w = 2 * std::numbers::pi * freqHz / rate;
+    double worst = -400;
+    for (qsizetype start = from; start + window <= to; start += window) {
+        // Normal equations of the fit y = a*s + b*c + d over the window.
+        double m[3][4] = {};
+        for (qsizetype n = start; n < start + window; ++n) {
+            const double basis[3] = {std::sin(w * double(n)), std::cos(w * double(n)), 1.0};
+            for (int i = 0; i < 3; ++i) {
+                for (int j = 0; j < 3; ++j)
+                    m[i][j] += basis[i] * basis[j];
+                m[i][3] += basis[i] * samples[n];
+            }
+        }
+        for (int i = 0; i < 3; ++i)
+            for (int k = i + 1; k < 3; ++k) {
+                const double f = m[k][i] / m[i][i];
+                for (int j = i; j < 4; ++j)
+                    m[k][j] -= f * m[i][j];
+            }
+        double x[3];
+        for (int i = 2; i >= 0; --i) {
+            x[i] = m[i][3];
+            for (int j = i + 1; j < 3; ++j)
+                x[i] -= m[i][j] * x[j];
+            x[i] /= m[i][i];
+        }
+        double residual = 0;
+        for (qsizetype n = start; n < start + window; ++n) {
+            const double e =
+                samples[n] - x[0] * std::sin(w * double(n)) - x[1] * std::cos(w * double(n)) - x[2];
+            residual += e * e;
+        }
+        const double toneRms = std::sqrt((x[0] * x[0] + x[1] * x[1]) / 2);
+        const double residualRms = std::sqrt(residual / double(window));
+        worst = std::max(
+            worst, toneRms < 1e-6 ? 0.0 : 20 * std::log10(std::max(residualRms, 1e-20) / toneRms));
+    }
+    return worst;
+}
+
+Lag bestLag(std::span<const float> out, std::span<const float> ref, int maxLag, qsizetype from,
+            qsizetype to) {
+    if (to < 0 || to > qsizetype(ref.size()))
+        to = qsizetype(ref.size());
+    Lag best{0, -2};
+    for (int lag = -maxLag; lag <= maxLag; ++lag) {
+        double cross = 0, outEnergy = 0, refEnergy = 0;
+        for (qsizetype i = std::max<qsizetype>(from, -lag);
+             i < to && i + lag < qsizetype(out.size()); ++i) {
+            cross += double(out[i + lag]) * ref[i];
+            outEnergy += double(out[i + lag]) * out[i + lag];
+            refEnergy += double(ref[i]) * ref[i];
+        }
+        const double c =
+            outEnergy > 0 && refEnergy > 0 ? cross / std::sqrt(outEnergy * refEnergy) : 0;
+        if (c > best.correlation)
+            best = {lag, c};
+    }
+    return best;
+}
+
+} // namespace signalcheck
