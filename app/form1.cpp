@@ -90,6 +90,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(10);
+    Timer2->setTimerType(Qt::PreciseTimer); // the play line moves one point a tick
 
     Form_Load();
     connectHandlers();

@@ -1,12 +1,13 @@
 #include "audio/audio_output.h"
 
 #include <QAudioSink>
+#include <QElapsedTimer>
 #include <QMediaDevices>
 
 namespace {
 class QtAudioOutput final : public AudioOutput {
 public:
-    explicit QtAudioOutput(QAudioDevice device) : m_device(std::move(device)) {}
+    explicit QtAudioOutput(QAudioDevice device) : m_device(std::move(device)) { m_clock.start(); }
 
     void start(QIODevice* source, const QAudioFormat& format) override {
         m_sink.reset();
@@ -32,9 +33,11 @@ public:
             return 0;
         return std::max<qint64>(0, m_sink->bufferSize() - m_sink->bytesFree());
     }
+    qint64 clockNs() const override { return m_clock.nsecsElapsed(); }
 
 private:
     QAudioDevice m_device;
+    QElapsedTimer m_clock;
     std::unique_ptr<QAudioSink> m_sink;
 };
 } // namespace

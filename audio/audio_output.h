@@ -16,8 +16,11 @@ public:
     virtual void suspend() = 0;
     virtual void resume() = 0;
     virtual void stop() = 0;
-    // Bytes read from the source that have not been heard yet.
+    // Bytes read from the source that have not been heard yet. A real sink updates this in steps
+    // (40-60 ms on PulseAudio), not continuously.
     virtual qint64 bufferedBytes() const = 0;
+    // A monotonic clock in nanoseconds, for moving the heard position on between those steps.
+    virtual qint64 clockNs() const = 0;
 };
 
 // The default output device, or nullptr when there is none.

@@ -73,8 +73,13 @@ class TestAudioLayer : public QObject {
                                         BASS_POS_BYTE);
             else if (name == "seek")
                 BASS_ChannelSetPosition(handle, QWORD(arg), BASS_POS_BYTE);
-            else if (name == "hear")
+            else if (name == "hear") { // and look, as the window's timers do
                 hearBytes(arg ? arg : kStepBytes);
+                position(handle);
+            } else if (name == "look")
+                position(handle);
+            else if (name == "tick") // time passes, the output reports nothing new
+                m_output->tick(arg * 1000000);
             else if (name == "end")
                 hearBytes(m_ramp.size() + kBufferBytes);
             else
@@ -192,6 +197,30 @@ private Q_SLOTS:
             QCOMPARE(m_output->hear(1764), m_ramp.mid(at, 1764));
             QCOMPARE(position(h), QWORD(std::min(at + 1764, kSecondBytes)));
         }
+    }
+
+    // Between the output's updates the position moves on with the clock, never past what the
+    // output was given (a buffer ahead of what it played), and Pause holds it.
+    void clockBetweenUpdates_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<qint64>("at");
+        QTest::newRow("the clock moves on") << "play,hear,tick=10" << kStepBytes + 1764;
+        QTest::newRow("never past what was handed over")
+            << "play,hear,tick=10000" << kStepBytes + kBufferBytes;
+        QTest::newRow("pause holds") << "play,hear,tick=10,pause,tick=50" << kStepBytes + 1764;
+        QTest::newRow("nothing before the output's first move") << "play,tick=50" << 0ll;
+        // 40 ms behind: worked off a millisecond (176 bytes) a step, not taken back at once.
+        QTest::newRow("an output behind the clock does not take it back")
+            << "play,hear,tick=40,hear=1764" << kStepBytes + 5 * 1764 - 176;
+        // A stall of more than 100 ms is taken at once, but the position still never goes back.
+        QTest::newRow("a stall holds the position")
+            << "play,hear,tick=500,look,hear=1764" << kStepBytes + kBufferBytes;
+    }
+    void clockBetweenUpdates() {
+        QFETCH(QString, steps);
+        const HSTREAM h = openTempo(m_rampPath);
+        run(h, steps);
+        QTEST(qint64(position(h)), "at");
     }
 
     void lengthAndConversions_data() {

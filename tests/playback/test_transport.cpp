@@ -112,7 +112,11 @@ private Q_SLOTS:
         w.cmdPlay_Click();
         QVERIFY(waitFor([&] { return positionSeconds(w) > 4.6; }));
         w.cmdPause_Click();
-        QVERIFY(waitFor([&] { return w.lblTime->text() == QStringLiteral("00:00:05"); }));
+        // Both timers catch up with the held position once, then nothing moves.
+        QVERIFY(waitFor([&] {
+            return w.lblTime->text() == QStringLiteral("00:00:05") &&
+                   w.nWavePos == int(std::floor(positionSeconds(w) * 100));
+        }));
         QCOMPARE(w.Slider1->value(), 5);
         const qint64 drawn = w.PicWave->image().cacheKey();
         const int point = w.nWavePos;
@@ -121,6 +125,38 @@ private Q_SLOTS:
         QCOMPARE(w.nWavePos, point);
         QCOMPARE(w.Slider1->value(), 5);
         QCOMPARE(w.lblTotalTime->text(), QStringLiteral("00:00:30"));
+    }
+
+    // The play line moves one point a tick, never back, while the sink's own figure moves in
+    // 40-60 ms steps; Pause holds it where it stands and Play goes on from there.
+    void playLineIsSmooth() {
+        Form1& w = *m_window;
+        w.cmdStop_Click();
+        QList<int> points;
+        const auto record = connect(w.Timer2, &QTimer::timeout, &w, [&] { points << w.nWavePos; });
+        w.cmdPlay_Click();
+        QTest::qWait(3000);
+        const double playing = positionSeconds(w);
+        w.cmdPause_Click();
+        disconnect(record);
+        const double held = positionSeconds(w);
+        QVERIFY(held >= playing);
+        QTest::qWait(200);
+        QCOMPARE(positionSeconds(w), held);
+        w.cmdPlay_Click();
+        QVERIFY(positionSeconds(w) >= held);
+        QVERIFY(waitFor([&] { return positionSeconds(w) > held + 0.1; }));
+
+        int moves = 0, single = 0;
+        for (qsizetype i = 1; i < points.size(); ++i) {
+            const int step = points[i] - points[i - 1];
+            QVERIFY2(step >= 0,
+                     qPrintable(QString("back from %1 to %2").arg(points[i - 1]).arg(points[i])));
+            moves += step != 0;
+            single += step == 1;
+        }
+        QVERIFY2(moves > 200 && single >= 0.9 * moves,
+                 qPrintable(QString("%1 of %2 moves one point").arg(single).arg(moves)));
     }
 
     // A press in the strip after Stop moves the position but keeps the restart flag; a release
