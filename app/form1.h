@@ -34,6 +34,9 @@ inline constexpr int kCmdOpenMediaFile = 1000;
 inline constexpr int kCmdRandomCut = 1001;
 inline constexpr int kCmdSaveCuttedAudio = 1002;
 
+// The status bar's steps while the transcoder reports its progress.
+inline constexpr int kProgressSteps = 1000;
+
 class Form1 : public QWidget {
     Q_OBJECT
 public:

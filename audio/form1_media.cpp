@@ -117,7 +117,12 @@ void Form1::LoadMedia(QString FileName) {
         ProgressBar1->setValue(1);
         QCoreApplication::processEvents();
         QString errorLine;
-        const std::int32_t exitCode = ConvertToWav(txtAudioFile->text(), tempWavPath(), &errorLine);
+        // The bar runs once while converting, as the transcoder reports, and again while scanning.
+        const std::int32_t exitCode =
+            ConvertToWav(txtAudioFile->text(), tempWavPath(), &errorLine, [this](double fraction) {
+                ProgressBar1->setMaximum(kProgressSteps);
+                ProgressBar1->setValue(static_cast<int>(fraction * kProgressSteps));
+            });
         QCoreApplication::processEvents();
         if (exitCode != 0)
             fail(runFailureText(RunKind::Open, exitCode, errorLine));

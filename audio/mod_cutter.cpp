@@ -60,7 +60,8 @@ void removeCoder() {
         fail(QStringLiteral("Can't delete %1").arg(coder));
 }
 
-std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorLine) {
+std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorLine,
+                          const ShellProgress& onProgress) {
     for (const QString& path : {inputPath, outputPath})
         if (!fitsCommandLine(path))
             fail(QStringLiteral("The file name %1 holds a double quote (\"), which the "
@@ -70,7 +71,7 @@ std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorL
     const QString commandLine = quoted(programFolderFile(QStringLiteral("coder.exe"))) +
                                 QStringLiteral(" -i ") + quoted(inputPath) +
                                 QStringLiteral(" -f wav ") + quoted(outputPath);
-    const std::int32_t exitCode = ShellAndWait(commandLine, SW_HIDE, errorLine);
+    const std::int32_t exitCode = ShellAndWait(commandLine, SW_HIDE, errorLine, onProgress);
     if (exitCode == kShellWaitEnded)
         removePartFiles(outputPath);
     removeCoder();

@@ -2,6 +2,8 @@
 // coder.exe in the program folder, run on the input, and removed again.
 #pragma once
 
+#include "cutter/mod_shell32.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -24,4 +26,5 @@ QString programFolderFile(const QString& name);
 // transcoder's exit code (0 on success) and puts its last line of standard error into errorLine.
 // Throws std::runtime_error before anything runs when a path cannot be passed on or codec.dll
 // is missing, and when coder.exe cannot be removed afterwards.
-std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorLine = nullptr);
+std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorLine = nullptr,
+                          const ShellProgress& onProgress = {});

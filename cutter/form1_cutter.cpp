@@ -157,6 +157,7 @@ void Form1::leaveSaving() {
     QApplication::restoreOverrideCursor();
     unsetCursor();
     ProgressBar1->setFormat(QStringLiteral(" Ready"));
+    ProgressBar1->setMaximum(100);
     ProgressBar1->setValue(0);
     const QList<QWidget*> widgets{cmdBeginCut, cmdEndCut, TabControl1->widget(1)};
     int i = 0;
@@ -225,7 +226,12 @@ void Form1::SaveCuttedAudio() {
     QString errorLine;
     try {
         provideCoder();
-        const std::int32_t exitCode = ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine);
+        // A save long enough to report runs the bar; a short one keeps it full.
+        const std::int32_t exitCode =
+            ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine, [this](double fraction) {
+                ProgressBar1->setMaximum(kProgressSteps);
+                ProgressBar1->setValue(static_cast<int>(fraction * kProgressSteps));
+            });
         if (exitCode == kShellWaitEnded)
             removePartFiles(outputPath);
         removeCoder();

@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QProcess>
 
+#include <algorithm>
 #include <utility>
 
 #ifdef Q_OS_LINUX
@@ -74,8 +75,8 @@ bool fitsCommandLine(const QString& path) {
     return !path.contains(u'"');
 }
 
-std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
-                          QString* errorLine) {
+std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle, QString* errorLine,
+                          const ShellProgress& onProgress) {
     Q_UNUSED(windowStyle); // the transcoder has no window to show or hide
     QStringList arguments = splitCommandLine(commandLine);
     if (arguments.isEmpty())
@@ -85,9 +86,20 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
+    if (!onProgress)
+        process.setStandardOutputFile(QProcess::nullDevice());
     dieWithParent(process);
     QEventLoop loop;
+    // The transcoder reports "progress 0.370" lines; each is handed on as it arrives.
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [&] {
+        while (process.canReadLine()) {
+            const QByteArray line = process.readLine().trimmed();
+            bool ok = false;
+            const double fraction = line.startsWith("progress ") ? line.mid(9).toDouble(&ok) : 0;
+            if (ok && onProgress)
+                onProgress(std::clamp(fraction, 0.0, 1.0));
+        }
+    });
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&process, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart)

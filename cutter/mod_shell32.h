@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 inline constexpr std::int32_t SW_HIDE = 0;
 
@@ -28,8 +29,11 @@ bool fitsCommandLine(const QString& path);
 // The process never outlives the wait: when the wait ends early the process is asked to stop,
 // killed 2 s later, and kShellWaitEnded returned; on Linux it is also sent SIGTERM when the
 // window dies.
+// Progress the process reported on standard output ("progress 0.370"), from 0 to 1.
+using ShellProgress = std::function<void(double fraction)>;
+
 std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
-                          QString* errorLine = nullptr);
+                          QString* errorLine = nullptr, const ShellProgress& onProgress = {});
 
 // Ends the wait of the ShellAndWait in progress, if any, as if the application were quitting:
 // its process is stopped and it returns kShellWaitEnded. Nothing happens when none runs.

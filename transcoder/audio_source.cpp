@@ -1,5 +1,7 @@
 #include "transcoder/audio_source.h"
 
+#include <algorithm>
+
 #include "transcoder/platform.h"
 
 #include <cstring>
@@ -80,6 +82,13 @@ int AudioSource::sampleRate() const {
 }
 int AudioSource::channels() const {
     return decoder_->ch_layout.nb_channels;
+}
+
+double AudioSource::readFraction() const {
+    if (!format_->pb)
+        return 0;
+    const std::int64_t size = avio_size(format_->pb);
+    return size > 0 ? std::clamp(double(avio_tell(format_->pb)) / double(size), 0.0, 1.0) : 0.0;
 }
 
 bool AudioSource::seeksExactly() const {

@@ -23,6 +23,9 @@ public:
     // Moves to startSample; frames returned afterwards may begin a little before it.
     void seek(std::int64_t startSample);
 
+    // The share of the file read so far, from 0 to 1 (0 when its size is unknown).
+    double readFraction() const;
+
     // The next decoded frame, or nullptr at the end. firstSample receives the index of the
     // frame's first sample. The frame stays valid until the next call.
     const AVFrame* next(std::int64_t& firstSample);

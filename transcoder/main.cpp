@@ -4,7 +4,10 @@
 #include "transcoder/output_file.h"
 #include "transcoder/transcode.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <exception>
 #include <iostream>
 
@@ -37,8 +40,19 @@ int main(int argc, char** argv) {
         std::cout << transcoder::usageText();
         return 0;
     }
+    // Progress goes to standard output as "progress 0.370" lines, at most ten a second, for the
+    // window's status bar.
+    auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    const auto report = [&last](double fraction) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < std::chrono::milliseconds(100))
+            return;
+        last = now;
+        std::printf("progress %.3f\n", std::clamp(fraction, 0.0, 1.0));
+        std::fflush(stdout);
+    };
     try {
-        transcoder::transcode(*parsed.request, std::cerr);
+        transcoder::transcode(*parsed.request, std::cerr, report);
     } catch (const std::bad_alloc&) {
         std::cerr << "codec: out of memory" << std::endl;
         return 1;

@@ -144,7 +144,7 @@ Container chooseContainer(const Request& request) {
 
 } // namespace
 
-void transcode(const Request& request, std::ostream& notes) {
+void transcode(const Request& request, std::ostream& notes, const ProgressFn& progress) {
     const Container container = chooseContainer(request);
     AudioSource source(request.input);
 
@@ -239,6 +239,10 @@ void transcode(const Request& request, std::ostream& notes) {
             continue;
         resampler.convert(frame, static_cast<int>(from - frameStart), static_cast<int>(to - from),
                           emit);
+        if (progress)
+            progress(keepTo == kOpenEnd ? source.readFraction()
+                                        : double(window.position() - keepFrom) /
+                                              double(std::max<std::int64_t>(1, keepTo - keepFrom)));
     }
     if (segment.rate != 0)
         endSegment();

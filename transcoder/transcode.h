@@ -4,12 +4,17 @@
 
 #include "transcoder/options.h"
 
+#include <functional>
 #include <iosfwd>
 
 namespace transcoder {
 
-// Carries out the request. Notes on changed values go to `notes`, one line each. Throws
-// std::runtime_error with the one-line reason when the run fails; no output is left then.
-void transcode(const Request& request, std::ostream& notes);
+// How far a run has come, from 0 to 1; called often (once per decoded frame).
+using ProgressFn = std::function<void(double fraction)>;
+
+// Carries out the request. Notes on changed values go to `notes`, one line each; progress, when
+// given, hears how far the run has come. Throws std::runtime_error with the one-line reason when
+// the run fails; no output is left then.
+void transcode(const Request& request, std::ostream& notes, const ProgressFn& progress = {});
 
 } // namespace transcoder

@@ -477,6 +477,26 @@ private Q_SLOTS:
         QFile::remove(path("endless.wav"));
     }
 
+    // The transcoder's progress runs the status bar while it converts and while it saves; the
+    // texts stay the status texts.
+    void progressRunsTheBar() {
+        Form1& w = *m_window;
+        QStringList seen;
+        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
+            if (w.ProgressBar1->maximum() == kProgressSteps)
+                seen << w.ProgressBar1->format() + QString::number(value > 0);
+        });
+        load("long tone.wav");
+        mark(2, 20);
+        w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
+        QCOMPARE(save().title, QStringLiteral("Done Saved"));
+        QVERIFY2(seen.contains(QStringLiteral(" Loading...Please Wait.1")),
+                 qPrintable(seen.join(',')));
+        QVERIFY2(seen.contains(QStringLiteral(" Saving...Please Wait.1")),
+                 qPrintable(seen.join(',')));
+        verifyIdle();
+    }
+
     void missingTranscoder() {
         Form1& w = *m_window;
         load("long tone.wav");

@@ -45,6 +45,33 @@ private Q_SLOTS:
             {"-f", "lavfi", "-i", "color=c=red:s=64x64:d=1", "-frames:v", "1", src("cover.png")}));
     }
 
+    // Progress goes to standard output as "progress 0.370" lines, rising from 0 to at most 1.
+    void progressLines_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("conversion") << QStringList{"-f", "wav", "@/progress.wav"};
+        QTest::newRow("cut") << QStringList{"-t",  "00:00:20", "-ss",           "00:00:05",
+                                            "-ab", "128",      "-ar",           "48000",
+                                            "-ac", "2",        "@/progress.mp3"};
+    }
+    void progressLines() {
+        QFETCH(QStringList, args);
+        const QString source = src("half-minute.wav");
+        if (!QFile::exists(source))
+            QVERIFY(synth(source, 44100, 2, 30, {"sine", "440", "vol", "0.5"}));
+        args.replaceInStrings("@", dir_.path());
+        const Run r = transcode(QStringList{"-i", source} + args);
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = QString::fromUtf8(r.output).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(!lines.isEmpty());
+        double last = 0;
+        for (const QString& line : lines) {
+            QVERIFY2(line.startsWith("progress "), qPrintable(line));
+            const double fraction = line.mid(9).toDouble();
+            QVERIFY2(fraction >= last && fraction <= 1, qPrintable(lines.join(',')));
+            last = fraction;
+        }
+    }
+
     void exactCuts_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("length");
