@@ -124,6 +124,10 @@ void Form1::LoadMedia(QString FileName) {
                 ProgressBar1->setValue(static_cast<int>(fraction * kProgressSteps));
             });
         QCoreApplication::processEvents();
+        if (exitCode == kShellWaitEnded) { // stopped on purpose: nothing to report
+            abandonLoad({}, {});
+            return;
+        }
         if (exitCode != 0)
             fail(runFailureText(RunKind::Open, exitCode, errorLine));
         const QFileInfo converted(tempWavPath());
@@ -199,7 +203,7 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
     ProgressBar1->setMaximum(100);
     ProgressBar1->setValue(0);
     ctlOpenMediaFile->setEnabled(true);
-    if (!m_closeRequested)
+    if (!m_closeRequested && !text.isEmpty())
         showMessage(this, text, MsgExclamation, title);
 }
 

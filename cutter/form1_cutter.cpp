@@ -235,6 +235,8 @@ void Form1::SaveCuttedAudio() {
         if (exitCode == kShellWaitEnded)
             removePartFiles(outputPath);
         removeCoder();
+        if (exitCode == kShellWaitEnded) // stopped on purpose: nothing written, nothing to say
+            return;
         if (exitCode != 0)
             problem = runFailureText(RunKind::Save, exitCode, errorLine);
         else if (!QFile::exists(outputPath))

@@ -5,6 +5,7 @@
 #include "app/message_box.h"
 #include "app/selection_slider.h"
 #include "audio/mod_bass.h"
+#include "cutter/mod_shell32.h"
 #include "share/share_links.h"
 #include "tests/support/test_audio.h"
 
@@ -416,15 +417,21 @@ private Q_SLOTS:
         QCOMPARE(w.Slider1->value(), 0);
     }
 
-    // A close during a load or a save stops the transcoder, leaves nothing of the run in the
-    // program folder or the output folder, shows no message, and then closes the window.
-    void closeDuringRun_data() {
+    // A close during a load or a save, or a stop of the run alone, ends the transcoder, leaves
+    // nothing of the run in the program folder or the output folder and shows no message; a
+    // close then closes the window, a stop leaves it as it was before the run (for a load:
+    // nothing loaded, the open command available).
+    void stopDuringRun_data() {
         QTest::addColumn<bool>("saving");
-        QTest::newRow("load") << false;
-        QTest::newRow("save") << true;
+        QTest::addColumn<bool>("closing");
+        QTest::newRow("close during a load") << false << true;
+        QTest::newRow("close during a save") << true << true;
+        QTest::newRow("stop a load") << false << false;
+        QTest::newRow("stop a save") << true << false;
     }
-    void closeDuringRun() {
+    void stopDuringRun() {
         QFETCH(bool, saving);
+        QFETCH(bool, closing);
         Form1& w = *m_window;
         w.show();
         QString input = path("endless.wav");
@@ -446,7 +453,10 @@ private Q_SLOTS:
                        : QFile::exists(coder) && processNaming(input);
             if (started) {
                 poll.stop();
-                w.close();
+                if (closing)
+                    w.close();
+                else
+                    stopShellCommand();
             }
         });
         poll.start(10);
@@ -464,11 +474,18 @@ private Q_SLOTS:
             w.LoadMedia(input);
         QVERIFY(!poll.isActive());
         QVERIFY(!pipeClosed);
-        QTRY_VERIFY(!w.isVisible());
+        if (closing)
+            QTRY_VERIFY(!w.isVisible());
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
         QVERIFY(!processNaming(input));
         QVERIFY(!QFile::exists(coder));
-        QVERIFY(!QFile::exists(tempWav()));
+        QCOMPARE(QFile::exists(tempWav()), saving && !closing);
+        if (!closing) {
+            QVERIFY(w.isVisible());
+            verifyIdle();
+            QVERIFY(w.ctlOpenMediaFile->isEnabled());
+            QCOMPARE(w.ctlSaveCuttedAudio->isEnabled(), saving);
+        }
         QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
         const QDir program(QCoreApplication::applicationDirPath());
         QCOMPARE(
