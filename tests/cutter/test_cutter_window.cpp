@@ -499,17 +499,17 @@ private Q_SLOTS:
     void progressRunsTheBar() {
         Form1& w = *m_window;
         QStringList seen;
-        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
+        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&] {
             if (w.ProgressBar1->maximum() == kProgressSteps)
-                seen << w.ProgressBar1->format() + QString::number(value > 0);
+                seen << w.ProgressBar1->format();
         });
         load("long tone.wav");
         mark(2, 20);
         w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
         QCOMPARE(save().title, QStringLiteral("Done Saved"));
-        QVERIFY2(seen.contains(QStringLiteral(" Loading...Please Wait.1")),
+        QVERIFY2(seen.contains(QStringLiteral(" Loading...Please Wait.")),
                  qPrintable(seen.join(',')));
-        QVERIFY2(seen.contains(QStringLiteral(" Saving...Please Wait.1")),
+        QVERIFY2(seen.contains(QStringLiteral(" Saving...Please Wait.")),
                  qPrintable(seen.join(',')));
         verifyIdle();
     }
