@@ -38,6 +38,14 @@ QRect roomForText(const QWidget* widget, QRect rect) {
     return rect;
 }
 
+// A caption that has grown into the list beside it ends a few pixels before the list instead.
+void keepBefore(QWidget* caption, const QWidget* next) {
+    constexpr int gapPixels = 4;
+    const int overlap = caption->geometry().right() + 1 + gapPixels - next->x();
+    if (overlap > 0)
+        caption->move(std::max(0, caption->x() - overlap), caption->y());
+}
+
 template <typename T> T* make(QWidget* parent, const char* name) {
     auto* widget = new T(parent);
     widget->setObjectName(QString::fromLatin1(name));
@@ -229,6 +237,9 @@ void Form1::createSettingsPage(QWidget* page) {
     chkAutoOpen = make<QCheckBox>(Frame2, "chkAutoOpen");
     chkAutoOpen->setText(QStringLiteral("Auto Open Output Folder"));
     chkAutoOpen->setGeometry(roomForText(chkAutoOpen, twipsRect(3480, 960, 2655, 375)));
+    const std::array<QComboBox*, 4> lists{cboBitrate, cboFrequency, cboChannels, cboOutputFormat};
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        keepBefore(Label1[i], lists[i]);
 }
 
 void Form1::createBottomRow() {

@@ -278,7 +278,18 @@ private Q_SLOTS:
         for (QWidget* widget : widgets) {
             QVERIFY2(widget->parentWidget()->rect().contains(widget->geometry()),
                      qPrintable(describe(widget)));
-            for (const ShownText& shown : shownTexts(widget)) {
+            const QList<ShownText> shownHere = shownTexts(widget);
+            if (!shownHere.isEmpty()) {
+                // No other control covers any of a text's control.
+                for (QWidget* sibling :
+                     widget->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    QVERIFY2(sibling == widget || sibling->isWindow() || !sibling->isVisible() ||
+                                 !sibling->geometry().intersects(widget->geometry()),
+                             qPrintable(describe(widget) + QLatin1String(" under ") +
+                                        describe(sibling)));
+                }
+            }
+            for (const ShownText& shown : shownHere) {
                 const int width = widget->fontMetrics().horizontalAdvance(shown.text);
                 QVERIFY2(width <= shown.room,
                          qPrintable(QStringLiteral("\"%1\" needs %2, has %3: %4")
@@ -434,9 +445,18 @@ private Q_SLOTS:
             std::count_if(band.begin(), band.end(), [&](int x) { return x > handle.right(); });
         QCOMPARE(leftOfHandle >= kMinimumBandPixels, left);
         QCOMPARE(rightOfHandle >= kMinimumBandPixels, right);
-        // Nothing of the band colour belongs to the slider itself.
+        // The band's colour stands apart from every colour of the slider itself.
         slider.setSelLength(0);
-        QVERIFY(columnsOf(slider.grab().toImage(), kSelectionColor).isEmpty());
+        const QImage plain = slider.grab().toImage();
+        for (int y = 0; y < plain.height(); ++y) {
+            for (int x = 0; x < plain.width(); ++x) {
+                const QColor c = plain.pixelColor(x, y);
+                const int distance = std::abs(c.red() - kSelectionColor.red()) +
+                                     std::abs(c.green() - kSelectionColor.green()) +
+                                     std::abs(c.blue() - kSelectionColor.blue());
+                QVERIFY2(distance >= 120, qPrintable(c.name()));
+            }
+        }
     }
 
     // The About label opens its page on a left click, once per click, and on nothing else.
