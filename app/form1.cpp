@@ -1,5 +1,7 @@
 #include "app/form1.h"
 
+#include "app/page_layout.h"
+#include "app/picture_button.h"
 #include "app/selection_slider.h"
 #include "app/wave_view.h"
 
@@ -21,8 +23,27 @@ QFont arial(double points, bool bold, bool underline = false) {
     return font;
 }
 
+QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
 void place(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    widget->setGeometry(twipsRect(left, top, width, height));
+}
+
+// The design's widths were measured with another renderer's fonts: a caption that needs more
+// room than its control has gets it, to the right, so no letter is cut off.
+QRect roomForText(const QWidget* widget, QRect rect) {
+    rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
+    return rect;
+}
+
+// A caption that has grown into the list beside it ends a few pixels before the list instead.
+void keepBefore(QWidget* caption, const QWidget* next) {
+    constexpr int gapPixels = 4;
+    const int overlap = caption->geometry().right() + 1 + gapPixels - next->x();
+    if (overlap > 0)
+        caption->move(std::max(0, caption->x() - overlap), caption->y());
 }
 
 template <typename T> T* make(QWidget* parent, const char* name) {
@@ -31,13 +52,26 @@ template <typename T> T* make(QWidget* parent, const char* name) {
     return widget;
 }
 
-QPushButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
-                           const QString& icon, int left, int top) {
+QPushButton* pictureButton(QWidget* parent, const char* name, const QString& icon, int left,
+                           int top) {
     auto* button = make<QPushButton>(parent, name);
-    button->setText(caption);
     button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(icon)));
-    button->setIconSize(QSize(caption.isEmpty() ? 40 : 24, caption.isEmpty() ? 40 : 24));
+    button->setIconSize(QSize(40, 40));
     place(button, left, top, 690, 735);
+    return button;
+}
+
+// A transport button: the picture alone; the caption names the button for code and assistive
+// tools, and the tool tip gives it with its key.
+PictureButton* transportButton(QWidget* page, PageLayout* layout, const char* name,
+                               const QString& caption, const QString& key, const QString& icon,
+                               int left) {
+    auto* button = make<PictureButton>(page, name);
+    button->setText(caption);
+    button->setToolTip(QStringLiteral("%1 (%2)").arg(caption, key));
+    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(icon)));
+    button->setIconSize(QSize(32, 32));
+    layout->place(button, twipsRect(left, 3735, 690, 735));
     return button;
 }
 
@@ -101,48 +135,48 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 Form1::~Form1() = default;
 
 void Form1::createWorkPage(QWidget* page) {
+    auto* layout = new PageLayout(page, TabControl1);
+
     lblFilename = make<QLabel>(page, "lblFilename");
     lblFilename->setText(QStringLiteral("Filename:"));
-    place(lblFilename, 120, 570, 810, 225);
+    layout->place(lblFilename, roomForText(lblFilename, twipsRect(120, 570, 810, 225)));
 
     txtAudioFile = make<QLineEdit>(page, "txtAudioFile");
     txtAudioFile->setText(
         QStringLiteral(" Please open media first or drag & drop the audio file here"));
-    place(txtAudioFile, 960, 480, 9735, 405);
+    layout->place(txtAudioFile, twipsRect(960, 480, 9735, 405));
     // It shows the loaded file: a name typed here would name the output of other audio.
     txtAudioFile->setReadOnly(true);
 
     ScrollFrame = make<QFrame>(page, "ScrollFrame");
-    place(ScrollFrame, 135, 990, 10520, 1980);
+    layout->place(ScrollFrame, twipsRect(135, 990, 10520, 1980));
     PicWave = make<WaveView>(ScrollFrame, "PicWave");
     place(PicWave, 0, 0, 10470, 1905);
     PicWave->setToolTip(QStringLiteral("Drag and drop audio file here"));
 
     Slider1 = make<SelectionSlider>(page, "Slider1");
-    place(Slider1, 0, 2880, 10770, 555);
+    layout->place(Slider1, twipsRect(0, 2880, 10770, 555));
     Slider1->setRange(0, 0);
 
-    cmdPlay =
-        pictureButton(page, "cmdPlay", QStringLiteral("Play"), QStringLiteral("play"), 165, 3735);
-    cmdPause = pictureButton(page, "cmdPause", QStringLiteral("Pause"), QStringLiteral("pause"),
-                             900, 3735);
-    cmdStop =
-        pictureButton(page, "cmdStop", QStringLiteral("Stop"), QStringLiteral("stop"), 1620, 3735);
-    cmdBeginCut = pictureButton(page, "cmdBeginCut", QStringLiteral("Begin Cut"),
-                                QStringLiteral("begincut"), 2340, 3735);
-    cmdEndCut = pictureButton(page, "cmdEndCut", QStringLiteral("End Cut"),
-                              QStringLiteral("endcut"), 3060, 3735);
-    cmdPlaySelection = pictureButton(page, "cmdPlaySelection", QStringLiteral("Play Selection"),
-                                     QStringLiteral("playselection"), 3780, 3735);
-    for (QPushButton* button :
-         {cmdPlay, cmdPause, cmdStop, cmdBeginCut, cmdEndCut, cmdPlaySelection})
-        button->setFont(arial(7, true));
+    cmdPlay = transportButton(page, layout, "cmdPlay", QStringLiteral("Play"),
+                              QStringLiteral("Space"), QStringLiteral("play"), 165);
+    cmdPause = transportButton(page, layout, "cmdPause", QStringLiteral("Pause"),
+                               QStringLiteral("Space"), QStringLiteral("pause"), 900);
+    cmdStop = transportButton(page, layout, "cmdStop", QStringLiteral("Stop"),
+                              QStringLiteral("Esc"), QStringLiteral("stop"), 1620);
+    cmdBeginCut = transportButton(page, layout, "cmdBeginCut", QStringLiteral("Begin Cut"),
+                                  QStringLiteral("B"), QStringLiteral("begincut"), 2340);
+    cmdEndCut = transportButton(page, layout, "cmdEndCut", QStringLiteral("End Cut"),
+                                QStringLiteral("E"), QStringLiteral("endcut"), 3060);
+    cmdPlaySelection =
+        transportButton(page, layout, "cmdPlaySelection", QStringLiteral("Play Selection"),
+                        QStringLiteral("P"), QStringLiteral("playselection"), 3780);
 
-    const auto timeFrame = [page](const char* frameName, const char* labelName,
-                                  const QString& caption, int left, QLabel*& label) {
+    const auto timeFrame = [page, layout](const char* frameName, const char* labelName,
+                                          const QString& caption, int left, QLabel*& label) {
         auto* frame = make<QGroupBox>(page, frameName);
         frame->setTitle(caption);
-        place(frame, left, 3615, 1455, 855);
+        layout->place(frame, twipsRect(left, 3615, 1455, 855));
         label = make<QLabel>(frame, labelName);
         label->setText(QStringLiteral("00:00:00"));
         label->setAlignment(Qt::AlignCenter);
@@ -157,12 +191,13 @@ void Form1::createWorkPage(QWidget* page) {
 }
 
 void Form1::createSettingsPage(QWidget* page) {
+    auto* layout = new PageLayout(page, TabControl1);
     Frame1 = make<QGroupBox>(page, "Frame1");
     Frame1->setTitle(QStringLiteral("Output MP3 Settings"));
-    place(Frame1, 120, 480, 10575, 1095);
+    layout->place(Frame1, twipsRect(120, 480, 10575, 1095));
     Frame2 = make<QGroupBox>(page, "Frame2");
     Frame2->setTitle(QStringLiteral("Save Cutted Audio To"));
-    place(Frame2, 120, 1680, 10575, 1935);
+    layout->place(Frame2, twipsRect(120, 1680, 10575, 1935));
 
     const auto label = [](QWidget* parent, int index, const QString& text, int left, int top) {
         auto* l = new QLabel(text, parent);
@@ -202,7 +237,10 @@ void Form1::createSettingsPage(QWidget* page) {
                                QRect(1560, 960, 1695, 345));
     chkAutoOpen = make<QCheckBox>(Frame2, "chkAutoOpen");
     chkAutoOpen->setText(QStringLiteral("Auto Open Output Folder"));
-    place(chkAutoOpen, 3480, 960, 2655, 375);
+    chkAutoOpen->setGeometry(roomForText(chkAutoOpen, twipsRect(3480, 960, 2655, 375)));
+    const std::array<QComboBox*, 4> lists{cboBitrate, cboFrequency, cboChannels, cboOutputFormat};
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        keepBefore(Label1[i], lists[i]);
 }
 
 void Form1::createBottomRow() {
@@ -214,22 +252,20 @@ void Form1::createBottomRow() {
     ProgressBar1->setFormat(QStringLiteral(" Ready"));
     ProgressBar1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    const QString none;
-    cmdFacebook = pictureButton(this, "cmdFacebook", none, QStringLiteral("facebook"), 6480, 6480);
-    cmdTwitter = pictureButton(this, "cmdTwitter", none, QStringLiteral("twitter"), 7200, 6480);
-    cmdDelicious =
-        pictureButton(this, "cmdDelicious", none, QStringLiteral("delicious"), 7920, 6480);
-    cmdDig = pictureButton(this, "cmdDig", none, QStringLiteral("digg"), 8640, 6480);
+    cmdFacebook = pictureButton(this, "cmdFacebook", QStringLiteral("facebook"), 6480, 6480);
+    cmdTwitter = pictureButton(this, "cmdTwitter", QStringLiteral("twitter"), 7200, 6480);
+    cmdDelicious = pictureButton(this, "cmdDelicious", QStringLiteral("delicious"), 7920, 6480);
+    cmdDig = pictureButton(this, "cmdDig", QStringLiteral("digg"), 8640, 6480);
     cmdStumbleUpon =
-        pictureButton(this, "cmdStumbleUpon", none, QStringLiteral("stumbleupon"), 9360, 6480);
-    cmdReddit = pictureButton(this, "cmdReddit", none, QStringLiteral("reddit"), 10080, 6480);
+        pictureButton(this, "cmdStumbleUpon", QStringLiteral("stumbleupon"), 9360, 6480);
+    cmdReddit = pictureButton(this, "cmdReddit", QStringLiteral("reddit"), 10080, 6480);
     cmdReddit->setIconSize(QSize(43, 43));
 
     lblAbout = make<QLabel>(this, "lblAbout");
     lblAbout->setText(QStringLiteral("About the software"));
     lblAbout->setFont(arial(11.25, true, true));
     lblAbout->setStyleSheet(QStringLiteral("color: blue; background: white;"));
-    place(lblAbout, 120, 6712, 1995, 270);
+    lblAbout->setGeometry(roomForText(lblAbout, twipsRect(120, 6712, 1995, 270)));
     // The pointing hand, finger tip as hot spot.
     lblAbout->setCursor(Qt::PointingHandCursor);
 }
@@ -280,10 +316,6 @@ void Form1::connectHandlers() {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TabControl1 && event->type() == QEvent::MouseMove)
         resetPointer();
-    if (watched == lblAbout && event->type() == QEvent::MouseButtonRelease) {
-        lblAbout_Click();
-        return true;
-    }
     // The file box takes file drops itself, never as text.
     if (watched == txtAudioFile) {
         switch (event->type()) {

@@ -56,9 +56,15 @@ void Form1::SetupCommandBars() {
     ctlSaveCuttedAudio = addCommand(kCmdSaveCuttedAudio, QStringLiteral("&Save Cutted Audio"),
                                     QStringLiteral("save"));
 
+    // The bar's own sheet outranks the window's skin, whatever the skin's selectors; its last
+    // rule keeps the bold 9-pt font against the theme's own.
+    QString barSheet;
     QFile theme(programFile(QStringLiteral("styles/Office2007Silver.dll")));
     if (theme.open(QIODevice::ReadOnly))
-        CommandBars->setStyleSheet(QString::fromUtf8(theme.readAll()));
+        barSheet = QString::fromUtf8(theme.readAll()) + QLatin1Char('\n');
+    barSheet +=
+        QStringLiteral("QToolBar, QToolButton { font: bold 9pt \"%1\"; }").arg(barFont.family());
+    CommandBars->setStyleSheet(barSheet);
 
     for (QPushButton* button :
          {cmdPlay, cmdStop, cmdPause, cmdBeginCut, cmdEndCut, cmdPlaySelection})

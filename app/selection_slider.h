@@ -1,9 +1,22 @@
 // The position slider: whole seconds of the loaded file, with a marked stretch (selection start
-// and length in seconds) painted under the groove. Mouse press and release are reported as their
-// own signals, wherever on the slider they happen.
+// and length in seconds) painted as a band of its own colour across the groove, under the handle.
+// Mouse press and release are reported as their own signals, wherever on the slider they happen.
 #pragma once
 
+#include <QColor>
+#include <QRect>
 #include <QSlider>
+
+// Amber: apart from the groove, its played part (the style's highlight) and the handle.
+inline const QColor kSelectionColor{240, 140, 0};
+// However short the stretch, the band is this wide, centred on it.
+inline constexpr int kMinimumBandPixels = 3;
+inline constexpr int kBandHeightPixels = 8;
+
+// Where the band of a stretch lies on a groove (pixels), for a handle of the given width; empty
+// when nothing is marked.
+QRect selectionBand(const QRect& groove, int handleWidth, int minimum, int maximum,
+                    int startSeconds, int lengthSeconds);
 
 class SelectionSlider : public QSlider {
     Q_OBJECT

@@ -1,15 +1,127 @@
 // The main window's controls, tool bar, resize rules, command dispatch and settings store.
 #include "app/form1.h"
+#include "app/page_layout.h"
+#include "app/picture_button.h"
 #include "app/selection_slider.h"
 #include "app/settings_store.h"
 #include "app/wave_view.h"
 #include "audio/mod_bass.h"
+#include "share/share_links.h"
 
+#include <QAccessible>
+#include <QDesktopServices>
 #include <QSettings>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionGroupBox>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <stdexcept>
+
+namespace {
+// The text a control shows and the width it has for it (pixels), or no text.
+struct ShownText {
+    QString text;
+    int room = 0;
+};
+
+QString withoutMnemonic(QString text) {
+    return text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+}
+
+QList<ShownText> shownTexts(QWidget* widget) {
+    QStyle* style = widget->style();
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return {{label->text(), label->contentsRect().width() - 2 * label->margin()}};
+    if (qobject_cast<PictureButton*>(widget))
+        return {};
+    if (auto* box = qobject_cast<QCheckBox*>(widget))
+        return {{box->text(), box->width() - style->pixelMetric(QStyle::PM_IndicatorWidth) -
+                                  style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing)}};
+    if (auto* button = qobject_cast<QToolButton*>(widget))
+        return {{withoutMnemonic(button->text()), button->width() - button->iconSize().width()}};
+    if (auto* button = qobject_cast<QPushButton*>(widget))
+        return {
+            {button->text(), button->width() - 2 * style->pixelMetric(QStyle::PM_ButtonMargin)}};
+    if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        return {{frame->title(), frame->width()}};
+    if (auto* list = qobject_cast<QComboBox*>(widget)) {
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const int room =
+            style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+                .width();
+        QList<ShownText> texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts.append({list->itemText(i), room});
+        return texts;
+    }
+    if (auto* bar = qobject_cast<QTabBar*>(widget)) {
+        QList<ShownText> texts;
+        for (int i = 0; i < bar->count(); ++i)
+            texts.append({withoutMnemonic(bar->tabText(i)), bar->tabRect(i).width()});
+        return texts;
+    }
+    if (auto* bar = qobject_cast<QProgressBar*>(widget))
+        return {{bar->text(), bar->width()}};
+    return {};
+}
+
+// Every widget under the root that shows now, top-level popups aside.
+QList<QWidget*> shownWidgets(QWidget* root) {
+    QList<QWidget*> out;
+    for (QWidget* child : root->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || !child->isVisible())
+            continue;
+        out << child << shownWidgets(child);
+    }
+    return out;
+}
+
+QString describe(const QWidget* widget) {
+    return QStringLiteral("%1 (%2) at %3,%4 %5x%6 in %7")
+        .arg(widget->objectName(), QString::fromLatin1(widget->metaObject()->className()))
+        .arg(widget->x())
+        .arg(widget->y())
+        .arg(widget->width())
+        .arg(widget->height())
+        .arg(widget->parentWidget()->objectName());
+}
+
+// Columns of the image that hold the colour, left to right.
+QList<int> columnsOf(const QImage& image, const QColor& colour) {
+    QList<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (image.pixelColor(x, y).rgb() == colour.rgb()) {
+                columns << x;
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+int longestRun(const QList<int>& columns) {
+    int longest = 0;
+    int run = 0;
+    for (int i = 0; i < columns.size(); ++i) {
+        run = (i > 0 && columns[i] == columns[i - 1] + 1) ? run + 1 : 1;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+} // namespace
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl& url) { urls << url; }
+};
 
 class TestForm1 : public QObject {
     Q_OBJECT
@@ -122,6 +234,307 @@ private Q_SLOTS:
         QCOMPARE(form.cmdReddit->geometry(), QRect(672, 432, 46, 49));
         QCOMPARE(form.lblTime->font().pointSizeF(), 14.25);
         QCOMPARE(form.lblAbout->font().underline(), true);
+    }
+
+    void pageRectMovesByThePageOffset_data() {
+        QTest::addColumn<QRect>("onTabs");
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<QSize>("pageSize");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("below the tab bar")
+            << QRect(64, 32, 100, 20) << QPoint(2, 26) << QSize(717, 287) << QRect(62, 6, 100, 20);
+        QTest::newRow("at the left edge")
+            << QRect(0, 192, 718, 37) << QPoint(2, 26) << QSize(717, 287) << QRect(0, 166, 717, 37);
+        QTest::newRow("past the bottom")
+            << QRect(11, 300, 46, 20) << QPoint(2, 26) << QSize(717, 287) << QRect(9, 274, 46, 13);
+        QTest::newRow("page not laid out")
+            << QRect(0, 192, 718, 37) << QPoint(0, 0) << QSize() << QRect(0, 192, 718, 37);
+    }
+    void pageRectMovesByThePageOffset() {
+        QFETCH(QRect, onTabs);
+        QFETCH(QPoint, offset);
+        QFETCH(QSize, pageSize);
+        QFETCH(QRect, expected);
+        QCOMPARE(pageRect(onTabs, offset, pageSize), expected);
+    }
+
+    // Both pages at the window's size: every control lies whole inside its container, and
+    // every text it shows fits its width.
+    void everyControlShowsWholeWithItsText_data() {
+        QTest::addColumn<int>("page");
+        QTest::newRow("work page") << 0;
+        QTest::newRow("settings page") << 1;
+    }
+    void everyControlShowsWholeWithItsText() {
+        QFETCH(int, page);
+        Form1 form;
+        form.show();
+        form.TabControl1->setCurrentIndex(page);
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCoreApplication::processEvents();
+        const QList<QWidget*> widgets = shownWidgets(&form);
+        QVERIFY(widgets.contains(form.TabControl1->widget(page)));
+        int texts = 0;
+        for (QWidget* widget : widgets) {
+            QVERIFY2(widget->parentWidget()->rect().contains(widget->geometry()),
+                     qPrintable(describe(widget)));
+            const QList<ShownText> shownHere = shownTexts(widget);
+            if (!shownHere.isEmpty()) {
+                // No other control covers any of a text's control.
+                for (QWidget* sibling :
+                     widget->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    QVERIFY2(sibling == widget || sibling->isWindow() || !sibling->isVisible() ||
+                                 !sibling->geometry().intersects(widget->geometry()),
+                             qPrintable(describe(widget) + QLatin1String(" under ") +
+                                        describe(sibling)));
+                }
+            }
+            for (const ShownText& shown : shownHere) {
+                const int width = widget->fontMetrics().horizontalAdvance(shown.text);
+                QVERIFY2(width <= shown.room,
+                         qPrintable(QStringLiteral("\"%1\" needs %2, has %3: %4")
+                                        .arg(shown.text)
+                                        .arg(width)
+                                        .arg(shown.room)
+                                        .arg(describe(widget))));
+                ++texts;
+            }
+        }
+        QVERIFY(texts > 10);
+    }
+
+    // Both pages measure from the tab control's corner: a control's place on the window does
+    // not depend on the page it is on, nor on the height of the tab bar.
+    void pagesMeasureFromTheTabControl_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QPoint>("onTabs");
+        QTest::newRow("file box") << "txtAudioFile" << QPoint(64, 32);
+        QTest::newRow("play") << "cmdPlay" << QPoint(11, 249);
+        QTest::newRow("end time") << "Frame6" << QPoint(619, 241);
+        QTest::newRow("output settings") << "Frame1" << QPoint(8, 32);
+        QTest::newRow("save to") << "Frame2" << QPoint(8, 112);
+    }
+    void pagesMeasureFromTheTabControl() {
+        QFETCH(QString, name);
+        QFETCH(QPoint, onTabs);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* control = form.findChild<QWidget*>(name);
+        QVERIFY(control);
+        form.TabControl1->setCurrentWidget(control->parentWidget());
+        QCoreApplication::processEvents();
+        QCOMPARE(control->mapTo(form.TabControl1, QPoint(0, 0)), onTabs);
+    }
+
+    // The transport buttons show their picture alone, whole and centred as the style centres
+    // a picture without a caption; the caption stays their text and name, the tool tip adds
+    // the key.
+    void transportButtonsShowTheirPictureAlone_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("play") << "cmdPlay"
+                              << "Play"
+                              << "Play (Space)";
+        QTest::newRow("pause") << "cmdPause"
+                               << "Pause"
+                               << "Pause (Space)";
+        QTest::newRow("stop") << "cmdStop"
+                              << "Stop"
+                              << "Stop (Esc)";
+        QTest::newRow("begin") << "cmdBeginCut"
+                               << "Begin Cut"
+                               << "Begin Cut (B)";
+        QTest::newRow("end") << "cmdEndCut"
+                             << "End Cut"
+                             << "End Cut (E)";
+        QTest::newRow("selection") << "cmdPlaySelection"
+                                   << "Play Selection"
+                                   << "Play Selection (P)";
+    }
+    void transportButtonsShowTheirPictureAlone() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, toolTip);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* button = form.findChild<QPushButton*>(name);
+        QVERIFY(button);
+        QCOMPARE(button->text(), caption);
+        QCOMPARE(button->toolTip(), toolTip);
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(access);
+        QCOMPARE(access->text(QAccessible::Name), caption);
+
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const QRect contents =
+            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        QVERIFY2(button->iconSize().width() <= contents.width() &&
+                     button->iconSize().height() <= contents.height(),
+                 "the picture is cut by the bevel");
+
+        // The same button with nothing but the picture, and with no picture at all.
+        const auto lookAlike = [button](bool withPicture) {
+            auto* twin = new QPushButton(button->parentWidget());
+            twin->setGeometry(button->geometry());
+            twin->setEnabled(button->isEnabled());
+            twin->setIconSize(button->iconSize());
+            if (withPicture)
+                twin->setIcon(button->icon());
+            twin->show();
+            const QImage image = twin->grab().toImage();
+            delete twin;
+            return image;
+        };
+        const QImage shown = button->grab().toImage();
+        QCOMPARE(shown, lookAlike(true));
+        QVERIFY(shown != lookAlike(false));
+        button->setEnabled(true);
+        const QImage enabled = button->grab().toImage();
+        QCOMPARE(enabled, lookAlike(true));
+    }
+
+    // The marked stretch is a band of its own colour across the groove, seen on whichever side
+    // of the handle it lies, at least 3 px wide on a twenty-minute file.
+    void selectionBandShowsBesideTheHandle_data() {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("left");
+        QTest::addColumn<bool>("right");
+        QTest::newRow("5 s right of the handle") << 0 << 600 << 5 << false << true;
+        QTest::newRow("5 s left of the handle") << 1200 << 600 << 5 << true << false;
+        QTest::newRow("1 s left of the handle") << 900 << 600 << 1 << true << false;
+        QTest::newRow("handle inside the stretch") << 600 << 300 << 600 << true << true;
+        QTest::newRow("at the very end") << 0 << 1199 << 1 << false << true;
+    }
+    void selectionBandShowsBesideTheHandle() {
+        QFETCH(int, position);
+        QFETCH(int, start);
+        QFETCH(int, length);
+        QFETCH(bool, left);
+        QFETCH(bool, right);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        SelectionSlider& slider = *form.Slider1;
+        slider.setRange(0, 1200);
+        slider.setValue(position);
+        slider.setSelStart(start);
+        slider.setSelLength(length);
+        const QImage image = slider.grab().toImage();
+
+        QStyleOptionSlider option;
+        option.initFrom(&slider);
+        option.minimum = slider.minimum();
+        option.maximum = slider.maximum();
+        option.sliderPosition = position;
+        option.sliderValue = position;
+        option.orientation = Qt::Horizontal;
+        option.tickPosition = slider.tickPosition();
+        const QRect handle = slider.style()->subControlRect(QStyle::CC_Slider, &option,
+                                                            QStyle::SC_SliderHandle, &slider);
+        const QList<int> band = columnsOf(image, kSelectionColor);
+        QVERIFY2(longestRun(band) >= kMinimumBandPixels, qPrintable(QString::number(band.size())));
+        const auto leftOfHandle =
+            std::count_if(band.begin(), band.end(), [&](int x) { return x < handle.left(); });
+        const auto rightOfHandle =
+            std::count_if(band.begin(), band.end(), [&](int x) { return x > handle.right(); });
+        QCOMPARE(leftOfHandle >= kMinimumBandPixels, left);
+        QCOMPARE(rightOfHandle >= kMinimumBandPixels, right);
+        // The band's colour stands apart from every colour of the slider itself.
+        slider.setSelLength(0);
+        const QImage plain = slider.grab().toImage();
+        for (int y = 0; y < plain.height(); ++y) {
+            for (int x = 0; x < plain.width(); ++x) {
+                const QColor c = plain.pixelColor(x, y);
+                const int distance = std::abs(c.red() - kSelectionColor.red()) +
+                                     std::abs(c.green() - kSelectionColor.green()) +
+                                     std::abs(c.blue() - kSelectionColor.blue());
+                QVERIFY2(distance >= 120, qPrintable(c.name()));
+            }
+        }
+    }
+
+    // The About label opens its page on a left click, once per click, and on nothing else: the
+    // second press of a double-click comes as the double-click, which opens nothing more.
+    void aboutOpensOncePerLeftClick_data() {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<int>("opened");
+        QTest::newRow("left click") << "left" << 1;
+        QTest::newRow("double-click") << "double" << 1;
+        QTest::newRow("right click") << "right" << 0;
+        QTest::newRow("middle click") << "middle" << 0;
+        QTest::newRow("released outside") << "away" << 0;
+    }
+    void aboutOpensOncePerLeftClick() {
+        QFETCH(QString, gesture);
+        QFETCH(int, opened);
+        UrlCatcher urls;
+        for (const char* scheme : {"http", "https"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &urls, "open");
+        {
+            Form1 form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            QWindow* window = form.windowHandle();
+            const QPoint on = form.lblAbout->mapTo(&form, form.lblAbout->rect().center());
+            if (gesture == QLatin1String("left"))
+                QTest::mouseClick(window, Qt::LeftButton, {}, on);
+            else if (gesture == QLatin1String("double"))
+                QTest::mouseDClick(window, Qt::LeftButton, {}, on);
+            else if (gesture == QLatin1String("right"))
+                QTest::mouseClick(window, Qt::RightButton, {}, on);
+            else if (gesture == QLatin1String("middle"))
+                QTest::mouseClick(window, Qt::MiddleButton, {}, on);
+            else {
+                QTest::mousePress(window, Qt::LeftButton, {}, on);
+                QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(on.x(), 20));
+            }
+            QCoreApplication::processEvents();
+        }
+        for (const char* scheme : {"http", "https"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        QCOMPARE(urls.urls.size(), opened);
+        for (const QUrl& url : urls.urls)
+            QCOMPARE(url.toString(), shareAddress(ShareLink::About));
+    }
+
+    // A skin file styles the window but leaves the tool bar its bold 9-pt font.
+    void skinKeepsTheToolBarFont_data() {
+        QTest::addColumn<QString>("skin");
+        QTest::newRow("everything") << R"(* { font: 7pt "Courier"; })";
+        QTest::newRow("tool buttons") << "QToolBar QToolButton { font-weight: normal; "
+                                         "font-size: 14pt; }";
+        QTest::newRow("by name") << "#CommandBars, #CommandBars * { font: italic 12pt; }";
+    }
+    void skinKeepsTheToolBarFont() {
+        QFETCH(QString, skin);
+        const QString skinFile = Form1::programFile(QStringLiteral("styles/Vista.cjstyles"));
+        QVERIFY(!QFile::exists(skinFile));
+        const bool madeFolder = QDir().mkpath(QFileInfo(skinFile).path());
+        {
+            QFile file(skinFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(skin.toUtf8());
+        }
+        auto cleanUp = qScopeGuard([&] {
+            QFile::remove(skinFile);
+            if (madeFolder)
+                QDir().rmdir(QFileInfo(skinFile).path());
+        });
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(!form.styleSheet().isEmpty());
+        for (QAction* action : form.CommandBars->actions()) {
+            const QFont font = form.CommandBars->widgetForAction(action)->font();
+            QVERIFY2(font.bold() && font.pointSizeF() == 9 && !font.italic(),
+                     qPrintable(action->text() + QLatin1String(": ") + font.toString()));
+        }
     }
 
     void resizeKeepsWidthsInStep_data() {
