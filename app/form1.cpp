@@ -93,6 +93,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 
     Form_Load();
     connectHandlers();
+    setupKeysAndAccess();
     Timer1->start();
     Timer2->start();
 }
