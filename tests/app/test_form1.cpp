@@ -1,10 +1,16 @@
 // The main window's controls, tool bar, resize rules, command dispatch and settings store.
 #include "app/form1.h"
+#include "app/message_box.h"
+#include "app/mnemonics.h"
 #include "app/selection_slider.h"
 #include "app/settings_store.h"
 #include "app/wave_view.h"
 #include "audio/mod_bass.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QFileDialog>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -142,32 +148,88 @@ private Q_SLOTS:
         QCOMPARE(form.Frame2->width(), frameWidth);
     }
 
+    // A resize that reaches the window while it is minimised changes no widths.
     void minimisingChangesNoWidth() {
         Form1 form;
         form.show();
         form.resize(800, 500);
         form.showMinimized();
-        QCoreApplication::processEvents();
+        QVERIFY(form.isMinimized());
+        form.resize(600, 500);
+        QTRY_COMPARE(form.width(), 600);
         QCOMPARE(form.TabControl1->width(), 800);
+        QCOMPARE(form.ProgressBar1->width(), 800);
         QCOMPARE(form.Frame1->width(), (800 * 15 - 200 + 7) / 15);
     }
 
-    void busyPointerSurvivesAMouseMove() {
+    // A move over the window's background or the tab control puts a leftover pointer back to
+    // the arrow; while an export shows the busy pointer, it stays.
+    void mouseMoveResetsThePointer_data() {
+        QTest::addColumn<QString>("over");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<int>("shape");
+        QTest::newRow("window") << "Form1" << false << int(Qt::ArrowCursor);
+        QTest::newRow("tab control") << "TabControl1" << false << int(Qt::ArrowCursor);
+        QTest::newRow("window, busy") << "Form1" << true << int(Qt::WaitCursor);
+        QTest::newRow("tab control, busy") << "TabControl1" << true << int(Qt::WaitCursor);
+    }
+    void mouseMoveResetsThePointer() {
+        QFETCH(QString, over);
+        QFETCH(bool, busy);
         Form1 form;
         form.show();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        QTest::mouseMove(&form, QPoint(5, 470));
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 470), QPointF(5, 470), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&form, &move);
-        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        QApplication::restoreOverrideCursor();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.setCursor(Qt::WaitCursor);
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        // Below the status line, clear of every control; in the tab strip, right of the tabs.
+        const QPoint at =
+            over == "Form1"
+                ? QPoint(300, 470)
+                : form.TabControl1->mapTo(&form, QPoint(form.TabControl1->width() - 20, 8));
+        QTest::mouseMove(form.windowHandle(), at);
+        const int shape = form.cursor().shape();
+        if (busy)
+            QApplication::restoreOverrideCursor();
+        QTEST(shape, "shape");
     }
 
+    // Unknown ids do nothing; an error inside a command abandons it and the program goes on.
+    void dispatchIgnoresUnknownIdsAndSwallowsErrors_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("failure"); // 0 none, 1 a std::exception, 2 anything else
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("unknown id") << 999 << 0 << 0;
+        QTest::newRow("random cut, nothing loaded") << int(kCmdRandomCut) << 0 << 0;
+        QTest::newRow("save, nothing loaded") << int(kCmdSaveCuttedAudio) << 0 << 1;
+        QTest::newRow("save, its box fails") << int(kCmdSaveCuttedAudio) << 1 << 1;
+        QTest::newRow("save, its box throws an int") << int(kCmdSaveCuttedAudio) << 2 << 1;
+    }
     void dispatchIgnoresUnknownIdsAndSwallowsErrors() {
+        QFETCH(int, id);
+        QFETCH(int, failure);
+        QFile::remove(Form1::programFile("temp.wav"));
         Form1 form;
-        form.CommandBars_Execute(999);
-        form.CommandBars_Execute(kCmdRandomCut);
+        int shown = 0;
+        // The message box is the one place a test can make a command fail from outside.
+        setMessageHandler([&](ShownMessage&) {
+            ++shown;
+            if (failure == 1)
+                throw std::runtime_error("the box failed");
+            if (failure == 2)
+                throw 42;
+        });
+        bool returned = false;
+        try {
+            form.CommandBars_Execute(id);
+            returned = true;
+        } catch (...) {
+        }
+        setMessageHandler({});
+        QVERIFY(returned);
+        QTEST(shown, "boxes");
+        QVERIFY(!form.isSaving());
+        QCOMPARE(form.ProgressBar1->format(), QString(" Ready"));
         QCOMPARE(form.commandAction(kCmdSaveCuttedAudio), form.ctlSaveCuttedAudio);
         QCOMPARE(form.commandAction(42), nullptr);
     }
