@@ -72,6 +72,8 @@ void Form1::setupKeysAndAccess() {
     };
     for (const auto& [control, name] : names)
         control->setAccessibleName(name);
+    for (int i = 0; i < TabControl1->count(); ++i)
+        TabControl1->widget(i)->setAccessibleName(captionWithoutMnemonic(TabControl1->tabText(i)));
     if (cmdSaveTo->toolTip().isEmpty())
         cmdSaveTo->setToolTip(QStringLiteral("Choose the output folder"));
 

@@ -29,6 +29,72 @@ class TestForm1 : public QObject {
     }
     static QVariant stored(const QString& key) { return openSettingsStore()->value(key); }
 
+    static void showActive(Form1& form) {
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+    }
+
+    // Changes the setting of the control one step the way the route says: a list to its next
+    // entry, the check box to its other state, the folder box by an "x" at its end (the mouse
+    // picks the folder folder in the chooser instead).
+    static void changeSetting(Form1& form, QWidget* control, const QString& route,
+                              const QString& folder) {
+        QWindow* window = form.windowHandle();
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(control);
+        QVERIFY(access);
+        if (auto* box = qobject_cast<QCheckBox*>(control)) {
+            if (route == "mouse")
+                QTest::mouseClick(box, Qt::LeftButton);
+            else if (route == "keyboard")
+                QTest::keyClick(window, Qt::Key_Space);
+            else if (route == "accessibility")
+                access->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+            else
+                box->setChecked(!box->isChecked());
+        } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+            const int next = list->currentIndex() + 1;
+            if (route == "mouse") {
+                QTest::mouseClick(list, Qt::LeftButton);
+                QTRY_VERIFY(list->view()->isVisible());
+                // The open list ignores a release that comes within a double click of opening.
+                QTest::qWait(QApplication::doubleClickInterval() + 50);
+                const QPoint entry =
+                    list->view()->visualRect(list->model()->index(next, 0)).center();
+                QTest::mouseClick(list->view()->viewport(), Qt::LeftButton, {}, entry);
+            } else if (route == "keyboard") {
+                QTest::keyClick(window, Qt::Key_Down);
+            } else if (route == "accessibility") {
+                // A screen reader opens the list, and its user walks it and takes an entry.
+                access->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+                QTRY_VERIFY(list->view()->isVisible());
+                QTest::keyClick(list->view(), Qt::Key_Down);
+                QTest::keyClick(list->view(), Qt::Key_Return);
+            } else {
+                list->setCurrentIndex(next);
+            }
+            QTRY_VERIFY(!list->view()->isVisible());
+        } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+            if (route == "mouse") {
+                QTimer::singleShot(0, &form, [folder] {
+                    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                    QVERIFY(dialog);
+                    dialog->setDirectory(folder);
+                    dialog->selectFile(folder);
+                    static_cast<QDialog*>(dialog)->accept();
+                });
+                QTest::mouseClick(form.cmdSaveTo, Qt::LeftButton);
+            } else if (route == "keyboard") {
+                QTest::keyClick(window, Qt::Key_End);
+                QTest::keyClick(window, 'x');
+            } else if (route == "accessibility") {
+                access->editableTextInterface()->insertText(int(box->text().size()), "x");
+            } else {
+                box->setText(box->text() + "x");
+            }
+        }
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_store.path());
@@ -76,6 +142,182 @@ private Q_SLOTS:
         QWidget* widget = form.findChild<QWidget*>(name);
         QVERIFY2(widget, qPrintable(name));
         QCOMPARE(widget->property("text").toString(), caption);
+    }
+
+    // Each setting is stored on every change of its control's state, whichever way it came.
+    void everyRouteStoresTheSetting_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        const QString chosen = m_store.path() + "/";
+        const struct {
+            const char* control;
+            QString key;
+            const char* expected;
+        } settings[] = {
+            {"cboBitrate", kKeyBitrate, "48"},
+            {"cboFrequency", kKeyFrequency, "44100"},
+            {"cboChannels", kKeyChannels, "Stereo"},
+            {"cboOutputFormat", kKeyOutputFormat, "WMA"},
+            {"chkAutoOpen", kKeyAutoOpen, "1"},
+            {"txtOutputFolder", kKeyOutputFolder, "/start/x"},
+        };
+        for (const auto& setting : settings)
+            for (const char* route : {"mouse", "keyboard", "accessibility", "program"}) {
+                const bool chooser =
+                    setting.key == kKeyOutputFolder && QLatin1String(route) == "mouse";
+                QTest::addRow("%s, %s", setting.control, route)
+                    << setting.control << route << setting.key
+                    << (chooser ? chosen : QString(setting.expected));
+            }
+    }
+    void everyRouteStoresTheSetting() {
+        QFETCH(QString, control);
+        QFETCH(QString, route);
+        QFETCH(QString, key);
+        // Every list starts on its first entry, the folder box on "/start/".
+        openSettingsStore()->setValue(kKeyBitrate, "32");
+        openSettingsStore()->setValue(kKeyFrequency, "48000");
+        openSettingsStore()->setValue(kKeyChannels, "Mono");
+        openSettingsStore()->setValue(kKeyOutputFormat, "MP3");
+        openSettingsStore()->setValue(kKeyOutputFolder, "/start/");
+        Form1 form;
+        form.TabControl1->setCurrentIndex(1);
+        showActive(form);
+        QWidget* widget = form.findChild<QWidget*>(control);
+        QVERIFY(widget);
+        widget->setFocus();
+        QTRY_VERIFY(widget->hasFocus());
+        changeSetting(form, widget, route, m_store.path());
+        QTEST(stored(key).toString(), "expected");
+    }
+
+    // Every control a user can reach or read has a name for a screen reader.
+    void controlsHaveAccessibleNames_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        const char* const rows[][2] = {
+            {"cmdFacebook", "Share on Facebook"},
+            {"cmdTwitter", "Share on Twitter"},
+            {"cmdDelicious", "Share on Delicious"},
+            {"cmdDig", "Share on Digg"},
+            {"cmdStumbleUpon", "Share on StumbleUpon"},
+            {"cmdReddit", "Share on Reddit"},
+            {"PicWave", "Waveform"},
+            {"ProgressBar1", "Ready"},
+            {"cmdPlay", "Play"},
+            {"cmdPlaySelection", "Play Selection"},
+            {"txtAudioFile", "Filename"},
+            {"txtOutputFolder", "Output folder"},
+            {"cmdSaveTo", "Choose the output folder"},
+            {"Slider1", "Position"},
+            {"chkAutoOpen", "Auto Open Output Folder"},
+            {"lblAbout", "About the software"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << row[0] << row[1];
+    }
+    void controlsHaveAccessibleNames() {
+        QFETCH(QString, control);
+        Form1 form;
+        QWidget* widget = form.findChild<QWidget*>(control);
+        QVERIFY(widget);
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(access);
+        QTEST(access->text(QAccessible::Name), "name");
+    }
+
+    void everyVisibleControlIsNamed() {
+        Form1 form;
+        form.show();
+        for (int page = 0; page < form.TabControl1->count(); ++page) {
+            form.TabControl1->setCurrentIndex(page);
+            for (QWidget* widget : form.findChildren<QWidget*>()) {
+                QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
+                // The tab control's stack of pages is a container only it uses.
+                if (!widget->isVisible() || access->role() == QAccessible::LayeredPane)
+                    continue;
+                QVERIFY2(
+                    !access->text(QAccessible::Name).trimmed().isEmpty(),
+                    qPrintable(QString("%1 %2 on page %3")
+                                   .arg(widget->metaObject()->className(), widget->objectName())
+                                   .arg(page)));
+            }
+        }
+        // The lists are also named by their labels.
+        for (int i = 0; i < 4; ++i) {
+            QAccessibleInterface* label = QAccessible::queryAccessibleInterface(form.Label1[i]);
+            QVERIFY(label->relations(QAccessible::Labelled).size() == 1);
+        }
+    }
+
+    // The status line's name follows its text through a load that fails.
+    void statusNameFollowsTheText() {
+        QFile::remove(Form1::programFile("temp.wav"));
+        Form1 form;
+        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(form.ProgressBar1);
+        QStringList heard;
+        const auto listen = [&] {
+            const QString name = status->text(QAccessible::Name);
+            QCOMPARE(name, form.ProgressBar1->text().trimmed());
+            if (heard.isEmpty() || heard.last() != name)
+                heard << name;
+        };
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &form, listen);
+        poll.start(0);
+        setMessageHandler([&](ShownMessage&) { listen(); });
+        form.LoadMedia(m_store.filePath("missing.wav"));
+        setMessageHandler({});
+        QCOMPARE(heard, QStringList({"Ready", "Loading...Please Wait.", "Ready"}));
+    }
+
+    // Each picture button and tool-bar command says what it does, and its key where it has one.
+    void picturesHaveToolTips_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("tip");
+        const char* const rows[][2] = {
+            {"cmdFacebook", "Share on Facebook"},       {"cmdTwitter", "Share on Twitter"},
+            {"cmdDelicious", "Share on Delicious"},     {"cmdDig", "Share on Digg"},
+            {"cmdStumbleUpon", "Share on StumbleUpon"}, {"cmdReddit", "Share on Reddit"},
+            {"1000", "Open Media File (Ctrl+O)"},       {"1001", "Random Cut (Ctrl+R)"},
+            {"1002", "Save Cutted Audio (Ctrl+S)"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << row[0] << row[1];
+    }
+    void picturesHaveToolTips() {
+        QFETCH(QString, control);
+        Form1 form;
+        bool isCommand = false;
+        const int id = control.toInt(&isCommand);
+        const QString tip = isCommand ? form.commandAction(id)->toolTip()
+                                      : form.findChild<QWidget*>(control)->toolTip();
+        QTEST(tip, "tip");
+    }
+
+    // A tool-bar caption keeps its Alt key unless a tab answers it already.
+    void toolBarMnemonics_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QStringList>("tabs");
+        QTest::addColumn<QString>("shown");
+        const QStringList tabs{"&Quillet", "&Settings"};
+        QTest::newRow("free") << "&Open Media File" << tabs << "&Open Media File";
+        QTest::newRow("taken by a tab") << "&Save Cutted Audio" << tabs << "Save Cutted Audio";
+        QTest::newRow("other letter of the tab")
+            << "&Save Cutted Audio" << QStringList{"&Quillet", "S&ettings"} << "&Save Cutted Audio";
+        QTest::newRow("any letter case") << "&save" << tabs << "save";
+        QTest::newRow("doubled ampersand")
+            << "Rock && &Roll" << QStringList{"&Rest"} << "Rock && Roll";
+        QTest::newRow("only a doubled ampersand")
+            << "Rock && Roll" << QStringList{"&Rest"} << "Rock && Roll";
+        QTest::newRow("none") << "Plain" << tabs << "Plain";
+    }
+    void toolBarMnemonics() {
+        QFETCH(QString, caption);
+        QFETCH(QStringList, tabs);
+        QTEST(captionWithFreeMnemonic(caption, tabs), "shown");
     }
 
     void listsHoldTheirEntriesInOrder() {
