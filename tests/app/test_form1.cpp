@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <stdexcept>
@@ -318,6 +319,28 @@ private Q_SLOTS:
         QFETCH(QString, caption);
         QFETCH(QStringList, tabs);
         QTEST(captionWithFreeMnemonic(caption, tabs), "shown");
+    }
+
+    // The tool bar shows each command's Alt key unless a tab answers it already.
+    void toolBarShowsFreeMnemonics_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QKeySequence>("alt");
+        QTest::newRow("open") << int(kCmdOpenMediaFile) << "&Open Media File"
+                              << QKeySequence(Qt::ALT | Qt::Key_O);
+        QTest::newRow("random") << int(kCmdRandomCut) << "&Random Cut"
+                                << QKeySequence(Qt::ALT | Qt::Key_R);
+        QTest::newRow("save, Alt+S is the settings tab's")
+            << int(kCmdSaveCuttedAudio) << "Save Cutted Audio" << QKeySequence();
+    }
+    void toolBarShowsFreeMnemonics() {
+        QFETCH(int, id);
+        Form1 form;
+        auto* button =
+            qobject_cast<QToolButton*>(form.CommandBars->widgetForAction(form.commandAction(id)));
+        QVERIFY(button);
+        QTEST(button->text(), "shown");
+        QTEST(button->shortcut(), "alt");
     }
 
     void listsHoldTheirEntriesInOrder() {
