@@ -74,13 +74,16 @@ class TestWindowKeys : public QObject {
     void type(const QKeySequence& keys) { QTest::keySequence(m_window->windowHandle(), keys); }
 
     // Steps before a key, comma-separated: "at=S" puts the slider on second S, "play", "pause",
-    // "begin" and "end" press their buttons, "page=N" shows page N.
+    // "begin" and "end" press their buttons, "page=N" shows page N, "focus=NAME" gives the
+    // control of that name the keyboard focus.
     void prepare(const QString& steps) {
         Form1& w = *m_window;
         for (const QString& step : steps.split(u',', Qt::SkipEmptyParts)) {
             const QString value = step.section(u'=', 1);
             if (step.startsWith(QStringLiteral("at=")))
                 w.Slider1->setValue(value.toInt());
+            else if (step.startsWith(QStringLiteral("focus=")))
+                w.findChild<QWidget*>(value)->setFocus();
             else if (step.startsWith(QStringLiteral("page=")))
                 w.TabControl1->setCurrentIndex(value.toInt());
             else if (step == QStringLiteral("play"))
@@ -179,6 +182,11 @@ private Q_SLOTS:
         const QString none = kUnset;
         QTest::newRow("space plays")
             << "" << QKeySequence(Qt::Key_Space) << playing << none << none << false << 0;
+        QTest::newRow("space, the file box focused")
+            << "focus=txtAudioFile" << QKeySequence(Qt::Key_Space) << playing << none << none
+            << false << 0;
+        QTest::newRow("space, the slider focused") << "focus=Slider1" << QKeySequence(Qt::Key_Space)
+                                                   << playing << none << none << false << 0;
         QTest::newRow("space pauses")
             << "play" << QKeySequence(Qt::Key_Space) << paused << none << none << false << 0;
         QTest::newRow("space resumes")
