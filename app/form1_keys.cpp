@@ -46,7 +46,8 @@ void Form1::setupKeysAndAccess() {
             button->setToolTip(name);
     }
 
-    // Each list and box is named by the label in front of it.
+    // Each list and box is tied to the label in front of it, which a screen reader reads with
+    // it; the names below serve where only a name is read.
     lblFilename->setBuddy(txtAudioFile);
     const std::pair<QLabel*, QWidget*> labelled[] = {
         {Label1[0], cboBitrate},
