@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QResizeEvent>
 
 namespace {
 QFont arial(double points, bool bold, bool underline = false) {
@@ -246,6 +247,15 @@ void Form1::resizeEvent(QResizeEvent* event) {
     ProgressBar1->resize(clientWidth, ProgressBar1->height());
     if (CommandBars)
         CommandBars->resize(clientWidth, CommandBars->height());
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A size given while minimised was left alone; restoring applies the width rules to it.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
+        QResizeEvent resize(size(), size());
+        resizeEvent(&resize);
+    }
 }
 
 void Form1::resetPointer() {

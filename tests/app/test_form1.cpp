@@ -413,7 +413,8 @@ private Q_SLOTS:
         QCOMPARE(form.Frame2->width(), frameWidth);
     }
 
-    // A resize that reaches the window while it is minimised changes no widths.
+    // A resize that reaches the window while it is minimised changes no widths; restoring the
+    // window applies the width rules to its size.
     void minimisingChangesNoWidth() {
         Form1 form;
         form.show();
@@ -425,6 +426,11 @@ private Q_SLOTS:
         QCOMPARE(form.TabControl1->width(), 800);
         QCOMPARE(form.ProgressBar1->width(), 800);
         QCOMPARE(form.Frame1->width(), (800 * 15 - 200 + 7) / 15);
+        form.showNormal();
+        QVERIFY(!form.isMinimized());
+        QCOMPARE(form.TabControl1->width(), 600);
+        QCOMPARE(form.ProgressBar1->width(), 600);
+        QCOMPARE(form.Frame2->width(), (600 * 15 - 200 + 7) / 15);
     }
 
     // A move over the window's background or the tab control puts a leftover pointer back to
