@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QResizeEvent>
 
 namespace {
 QFont arial(double points, bool bold, bool underline = false) {
@@ -128,6 +129,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 
     Form_Load();
     connectHandlers();
+    setupKeysAndAccess();
     Timer1->start();
     Timer2->start();
 }
@@ -282,6 +284,15 @@ void Form1::resizeEvent(QResizeEvent* event) {
     ProgressBar1->resize(clientWidth, ProgressBar1->height());
     if (CommandBars)
         CommandBars->resize(clientWidth, CommandBars->height());
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A size given while minimised was left alone; restoring applies the width rules to it.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
+        QResizeEvent resize(size(), size());
+        resizeEvent(&resize);
+    }
 }
 
 void Form1::resetPointer() {

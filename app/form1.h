@@ -149,9 +149,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The window's own keys; a control with the focus gets each key first and keeps its own.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void createWorkPage(QWidget* page);
@@ -165,6 +168,12 @@ private:
     void Form_QueryUnload();
     void resetPointer();
     void connectHandlers();
+    // Shortcuts, mnemonics, focus rules, tool tips and accessible names; once, after the
+    // controls exist.
+    void setupKeysAndAccess();
+    // The status line's text; its accessible name follows it.
+    void setStatusText(const QString& text);
+    void syncStatusName();
     void reinitialiseAudio();
     void abandonLoad(const QString& text, const QString& title);
     void setLoadControlsEnabled(bool enabled);

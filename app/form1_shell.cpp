@@ -133,19 +133,20 @@ void Form1::restoreSettings() {
 }
 
 void Form1::connectSettingsHandlers() {
+    // Every change of state is stored, whichever way it came: mouse, keyboard, wheel, an
+    // accessibility action or the program itself.
     const auto bind = [this](QComboBox* list, const QString& key) {
-        connect(list, &QComboBox::currentTextChanged, this, [key](const QString& text) {
-            if (!text.isEmpty())
-                writeSetting(key, text);
+        connect(list, &QComboBox::currentIndexChanged, this, [list, key](int index) {
+            if (index >= 0)
+                writeSetting(key, list->itemText(index));
         });
     };
     bind(cboBitrate, kKeyBitrate);
     bind(cboChannels, kKeyChannels);
     bind(cboFrequency, kKeyFrequency);
     bind(cboOutputFormat, kKeyOutputFormat);
-    connect(chkAutoOpen, &QCheckBox::clicked, this, [this] {
-        writeSetting(kKeyAutoOpen,
-                     chkAutoOpen->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    connect(chkAutoOpen, &QCheckBox::toggled, this, [](bool checked) {
+        writeSetting(kKeyAutoOpen, checked ? QStringLiteral("1") : QStringLiteral("0"));
     });
     connect(txtOutputFolder, &QLineEdit::textChanged, this,
             [](const QString& text) { writeSetting(kKeyOutputFolder, text); });

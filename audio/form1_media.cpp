@@ -113,7 +113,7 @@ void Form1::LoadMedia(QString FileName) {
         if (QFile::exists(tempWavPath()))
             reinitialiseAudio();
 
-        ProgressBar1->setFormat(QStringLiteral(" Loading...Please Wait."));
+        setStatusText(QStringLiteral(" Loading...Please Wait."));
         ProgressBar1->setValue(1);
         QCoreApplication::processEvents();
         QString errorLine;
@@ -170,7 +170,7 @@ void Form1::LoadMedia(QString FileName) {
         clearMarks();
         lblTotalTime->setText(FormatTime(roundSeconds(lengthSeconds)));
 
-        ProgressBar1->setFormat(QStringLiteral(" Ready"));
+        setStatusText(QStringLiteral(" Ready"));
         ProgressBar1->setValue(0);
         ProgressBar1->setMaximum(100);
         setLoadControlsEnabled(true);
@@ -199,7 +199,7 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
     clearMarks();
     lblTime->setText(kUnsetTime);
     lblTotalTime->setText(kUnsetTime);
-    ProgressBar1->setFormat(QStringLiteral(" Ready"));
+    setStatusText(QStringLiteral(" Ready"));
     ProgressBar1->setMaximum(100);
     ProgressBar1->setValue(0);
     ctlOpenMediaFile->setEnabled(true);
@@ -208,7 +208,8 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
 }
 
 void Form1::OpenMediaFile() {
-    QFileDialog dialog(this, kOpenDialogTitle, QString(), openDialogFilter());
+    QFileDialog dialog(this, kOpenDialogTitle, openDialogFolder(txtAudioFile->text()),
+                       openDialogFilter());
     dialog.setObjectName(QStringLiteral("CommonDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -127,7 +127,8 @@ void Form1::RandomCut() {
 }
 
 void Form1::cmdSaveTo_Click() {
-    QString folder = BrowseForFolder(this, QStringLiteral("Save images to this folder"));
+    QString folder = BrowseForFolder(this, QStringLiteral("Save images to this folder"),
+                                     chooserStartFolder(txtOutputFolder->text()));
     if (folder.isEmpty())
         return;
     if (!folder.endsWith(QDir::separator()))
@@ -148,7 +149,7 @@ void Form1::enterSaving() {
         action->setEnabled(false);
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    ProgressBar1->setFormat(QStringLiteral(" Saving...Please Wait."));
+    setStatusText(QStringLiteral(" Saving...Please Wait."));
     ProgressBar1->setValue(ProgressBar1->maximum());
     QCoreApplication::processEvents();
 }
@@ -156,7 +157,7 @@ void Form1::enterSaving() {
 void Form1::leaveSaving() {
     QApplication::restoreOverrideCursor();
     unsetCursor();
-    ProgressBar1->setFormat(QStringLiteral(" Ready"));
+    setStatusText(QStringLiteral(" Ready"));
     ProgressBar1->setMaximum(100);
     ProgressBar1->setValue(0);
     const QList<QWidget*> widgets{cmdBeginCut, cmdEndCut, TabControl1->widget(1)};

@@ -2,8 +2,16 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
-QString BrowseForFolder(QWidget* owner, const QString& prompt) {
-    const QString folder = QFileDialog::getExistingDirectory(owner, prompt);
+QString BrowseForFolder(QWidget* owner, const QString& prompt, const QString& startFolder) {
+    const QString folder = QFileDialog::getExistingDirectory(owner, prompt, startFolder);
     return folder.isEmpty() ? QString() : QDir::toNativeSeparators(folder);
+}
+
+QString chooserStartFolder(const QString& outputFolder) {
+    const QFileInfo folder(outputFolder);
+    return !outputFolder.isEmpty() && folder.isAbsolute() && folder.isDir()
+               ? folder.absoluteFilePath()
+               : QDir::homePath();
 }

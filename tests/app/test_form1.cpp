@@ -1,5 +1,7 @@
 // The main window's controls, tool bar, resize rules, command dispatch and settings store.
 #include "app/form1.h"
+#include "app/message_box.h"
+#include "app/mnemonics.h"
 #include "app/page_layout.h"
 #include "app/picture_button.h"
 #include "app/selection_slider.h"
@@ -8,8 +10,11 @@
 #include "audio/mod_bass.h"
 #include "share/share_links.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QSettings>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
@@ -135,6 +140,72 @@ class TestForm1 : public QObject {
     }
     static QVariant stored(const QString& key) { return openSettingsStore()->value(key); }
 
+    static void showActive(Form1& form) {
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+    }
+
+    // Changes the setting of the control one step the way the route says: a list to its next
+    // entry, the check box to its other state, the folder box by an "x" at its end (the mouse
+    // picks the folder folder in the chooser instead).
+    static void changeSetting(Form1& form, QWidget* control, const QString& route,
+                              const QString& folder) {
+        QWindow* window = form.windowHandle();
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(control);
+        QVERIFY(access);
+        if (auto* box = qobject_cast<QCheckBox*>(control)) {
+            if (route == "mouse")
+                QTest::mouseClick(box, Qt::LeftButton);
+            else if (route == "keyboard")
+                QTest::keyClick(window, Qt::Key_Space);
+            else if (route == "accessibility")
+                access->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+            else
+                box->setChecked(!box->isChecked());
+        } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+            const int next = list->currentIndex() + 1;
+            if (route == "mouse") {
+                QTest::mouseClick(list, Qt::LeftButton);
+                QTRY_VERIFY(list->view()->isVisible());
+                // The open list ignores a release that comes within a double click of opening.
+                QTest::qWait(QApplication::doubleClickInterval() + 50);
+                const QPoint entry =
+                    list->view()->visualRect(list->model()->index(next, 0)).center();
+                QTest::mouseClick(list->view()->viewport(), Qt::LeftButton, {}, entry);
+            } else if (route == "keyboard") {
+                QTest::keyClick(window, Qt::Key_Down);
+            } else if (route == "accessibility") {
+                // A screen reader opens the list, and its user walks it and takes an entry.
+                access->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+                QTRY_VERIFY(list->view()->isVisible());
+                QTest::keyClick(list->view(), Qt::Key_Down);
+                QTest::keyClick(list->view(), Qt::Key_Return);
+            } else {
+                list->setCurrentIndex(next);
+            }
+            QTRY_VERIFY(!list->view()->isVisible());
+        } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+            if (route == "mouse") {
+                QTimer::singleShot(0, &form, [folder] {
+                    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                    QVERIFY(dialog);
+                    dialog->setDirectory(folder);
+                    dialog->selectFile(folder);
+                    static_cast<QDialog*>(dialog)->accept();
+                });
+                QTest::mouseClick(form.cmdSaveTo, Qt::LeftButton);
+            } else if (route == "keyboard") {
+                QTest::keyClick(window, Qt::Key_End);
+                QTest::keyClick(window, 'x');
+            } else if (route == "accessibility") {
+                access->editableTextInterface()->insertText(int(box->text().size()), "x");
+            } else {
+                box->setText(box->text() + "x");
+            }
+        }
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_store.path());
@@ -182,6 +253,204 @@ private Q_SLOTS:
         QWidget* widget = form.findChild<QWidget*>(name);
         QVERIFY2(widget, qPrintable(name));
         QCOMPARE(widget->property("text").toString(), caption);
+    }
+
+    // Each setting is stored on every change of its control's state, whichever way it came.
+    void everyRouteStoresTheSetting_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        const QString chosen = m_store.path() + "/";
+        const struct {
+            const char* control;
+            QString key;
+            const char* expected;
+        } settings[] = {
+            {"cboBitrate", kKeyBitrate, "48"},
+            {"cboFrequency", kKeyFrequency, "44100"},
+            {"cboChannels", kKeyChannels, "Stereo"},
+            {"cboOutputFormat", kKeyOutputFormat, "WMA"},
+            {"chkAutoOpen", kKeyAutoOpen, "1"},
+            {"txtOutputFolder", kKeyOutputFolder, "/start/x"},
+        };
+        for (const auto& setting : settings)
+            for (const char* route : {"mouse", "keyboard", "accessibility", "program"}) {
+                const bool chooser =
+                    setting.key == kKeyOutputFolder && QLatin1String(route) == "mouse";
+                QTest::addRow("%s, %s", setting.control, route)
+                    << setting.control << route << setting.key
+                    << (chooser ? chosen : QString(setting.expected));
+            }
+    }
+    void everyRouteStoresTheSetting() {
+        QFETCH(QString, control);
+        QFETCH(QString, route);
+        QFETCH(QString, key);
+        // Every list starts on its first entry, the folder box on "/start/".
+        openSettingsStore()->setValue(kKeyBitrate, "32");
+        openSettingsStore()->setValue(kKeyFrequency, "48000");
+        openSettingsStore()->setValue(kKeyChannels, "Mono");
+        openSettingsStore()->setValue(kKeyOutputFormat, "MP3");
+        openSettingsStore()->setValue(kKeyOutputFolder, "/start/");
+        Form1 form;
+        form.TabControl1->setCurrentIndex(1);
+        showActive(form);
+        QWidget* widget = form.findChild<QWidget*>(control);
+        QVERIFY(widget);
+        widget->setFocus();
+        QTRY_VERIFY(widget->hasFocus());
+        changeSetting(form, widget, route, m_store.path());
+        QTEST(stored(key).toString(), "expected");
+    }
+
+    // Every control a user can reach or read has a name for a screen reader.
+    void controlsHaveAccessibleNames_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        const char* const rows[][2] = {
+            {"cmdFacebook", "Share on Facebook"},
+            {"cmdTwitter", "Share on Twitter"},
+            {"cmdDelicious", "Share on Delicious"},
+            {"cmdDig", "Share on Digg"},
+            {"cmdStumbleUpon", "Share on StumbleUpon"},
+            {"cmdReddit", "Share on Reddit"},
+            {"PicWave", "Waveform"},
+            {"ProgressBar1", "Ready"},
+            {"cmdPlay", "Play"},
+            {"cmdPlaySelection", "Play Selection"},
+            {"txtAudioFile", "Filename"},
+            {"txtOutputFolder", "Output folder"},
+            {"cmdSaveTo", "Choose the output folder"},
+            {"Slider1", "Position"},
+            {"chkAutoOpen", "Auto Open Output Folder"},
+            {"lblAbout", "About the software"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << row[0] << row[1];
+    }
+    void controlsHaveAccessibleNames() {
+        QFETCH(QString, control);
+        Form1 form;
+        QWidget* widget = form.findChild<QWidget*>(control);
+        QVERIFY(widget);
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(access);
+        QTEST(access->text(QAccessible::Name), "name");
+    }
+
+    void everyVisibleControlIsNamed() {
+        Form1 form;
+        form.show();
+        for (int page = 0; page < form.TabControl1->count(); ++page) {
+            form.TabControl1->setCurrentIndex(page);
+            for (QWidget* widget : form.findChildren<QWidget*>()) {
+                QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
+                // The tab control's stack of pages is a container only it uses.
+                if (!widget->isVisible() || access->role() == QAccessible::LayeredPane)
+                    continue;
+                QVERIFY2(
+                    !access->text(QAccessible::Name).trimmed().isEmpty(),
+                    qPrintable(QString("%1 %2 on page %3")
+                                   .arg(widget->metaObject()->className(), widget->objectName())
+                                   .arg(page)));
+            }
+        }
+        // The lists are also named by their labels.
+        for (int i = 0; i < 4; ++i) {
+            QAccessibleInterface* label = QAccessible::queryAccessibleInterface(form.Label1[i]);
+            QVERIFY(label->relations(QAccessible::Labelled).size() == 1);
+        }
+    }
+
+    // The status line's name follows its text through a load that fails.
+    void statusNameFollowsTheText() {
+        QFile::remove(Form1::programFile("temp.wav"));
+        Form1 form;
+        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(form.ProgressBar1);
+        QStringList heard;
+        const auto listen = [&] {
+            const QString name = status->text(QAccessible::Name);
+            QCOMPARE(name, form.ProgressBar1->text().trimmed());
+            if (heard.isEmpty() || heard.last() != name)
+                heard << name;
+        };
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &form, listen);
+        poll.start(0);
+        setMessageHandler([&](ShownMessage&) { listen(); });
+        form.LoadMedia(m_store.filePath("missing.wav"));
+        setMessageHandler({});
+        QCOMPARE(heard, QStringList({"Ready", "Loading...Please Wait.", "Ready"}));
+    }
+
+    // Each picture button and tool-bar command says what it does, and its key where it has one.
+    void picturesHaveToolTips_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("tip");
+        const char* const rows[][2] = {
+            {"cmdFacebook", "Share on Facebook"},       {"cmdTwitter", "Share on Twitter"},
+            {"cmdDelicious", "Share on Delicious"},     {"cmdDig", "Share on Digg"},
+            {"cmdStumbleUpon", "Share on StumbleUpon"}, {"cmdReddit", "Share on Reddit"},
+            {"1000", "Open Media File (Ctrl+O)"},       {"1001", "Random Cut (Ctrl+R)"},
+            {"1002", "Save Cutted Audio (Ctrl+S)"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << row[0] << row[1];
+    }
+    void picturesHaveToolTips() {
+        QFETCH(QString, control);
+        Form1 form;
+        bool isCommand = false;
+        const int id = control.toInt(&isCommand);
+        const QString tip = isCommand ? form.commandAction(id)->toolTip()
+                                      : form.findChild<QWidget*>(control)->toolTip();
+        QTEST(tip, "tip");
+    }
+
+    // A tool-bar caption keeps its Alt key unless a tab answers it already.
+    void toolBarMnemonics_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QStringList>("tabs");
+        QTest::addColumn<QString>("shown");
+        const QStringList tabs{"&Quillet", "&Settings"};
+        QTest::newRow("free") << "&Open Media File" << tabs << "&Open Media File";
+        QTest::newRow("taken by a tab") << "&Save Cutted Audio" << tabs << "Save Cutted Audio";
+        QTest::newRow("other letter of the tab")
+            << "&Save Cutted Audio" << QStringList{"&Quillet", "S&ettings"} << "&Save Cutted Audio";
+        QTest::newRow("any letter case") << "&save" << tabs << "save";
+        QTest::newRow("doubled ampersand")
+            << "Rock && &Roll" << QStringList{"&Rest"} << "Rock && Roll";
+        QTest::newRow("only a doubled ampersand")
+            << "Rock && Roll" << QStringList{"&Rest"} << "Rock && Roll";
+        QTest::newRow("none") << "Plain" << tabs << "Plain";
+    }
+    void toolBarMnemonics() {
+        QFETCH(QString, caption);
+        QFETCH(QStringList, tabs);
+        QTEST(captionWithFreeMnemonic(caption, tabs), "shown");
+    }
+
+    // The tool bar shows each command's Alt key unless a tab answers it already.
+    void toolBarShowsFreeMnemonics_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QKeySequence>("alt");
+        QTest::newRow("open") << int(kCmdOpenMediaFile) << "&Open Media File"
+                              << QKeySequence(Qt::ALT | Qt::Key_O);
+        QTest::newRow("random") << int(kCmdRandomCut) << "&Random Cut"
+                                << QKeySequence(Qt::ALT | Qt::Key_R);
+        QTest::newRow("save, Alt+S is the settings tab's")
+            << int(kCmdSaveCuttedAudio) << "Save Cutted Audio" << QKeySequence();
+    }
+    void toolBarShowsFreeMnemonics() {
+        QFETCH(int, id);
+        Form1 form;
+        auto* button =
+            qobject_cast<QToolButton*>(form.CommandBars->widgetForAction(form.commandAction(id)));
+        QVERIFY(button);
+        QTEST(button->text(), "shown");
+        QTEST(button->shortcut(), "alt");
     }
 
     void listsHoldTheirEntriesInOrder() {
@@ -555,32 +824,94 @@ private Q_SLOTS:
         QCOMPARE(form.Frame2->width(), frameWidth);
     }
 
+    // A resize that reaches the window while it is minimised changes no widths; restoring the
+    // window applies the width rules to its size.
     void minimisingChangesNoWidth() {
         Form1 form;
         form.show();
         form.resize(800, 500);
         form.showMinimized();
-        QCoreApplication::processEvents();
+        QVERIFY(form.isMinimized());
+        form.resize(600, 500);
+        QTRY_COMPARE(form.width(), 600);
         QCOMPARE(form.TabControl1->width(), 800);
+        QCOMPARE(form.ProgressBar1->width(), 800);
         QCOMPARE(form.Frame1->width(), (800 * 15 - 200 + 7) / 15);
+        form.showNormal();
+        QVERIFY(!form.isMinimized());
+        QCOMPARE(form.TabControl1->width(), 600);
+        QCOMPARE(form.ProgressBar1->width(), 600);
+        QCOMPARE(form.Frame2->width(), (600 * 15 - 200 + 7) / 15);
     }
 
-    void busyPointerSurvivesAMouseMove() {
+    // A move over the window's background or the tab control puts a leftover pointer back to
+    // the arrow; while an export shows the busy pointer, it stays.
+    void mouseMoveResetsThePointer_data() {
+        QTest::addColumn<QString>("over");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<int>("shape");
+        QTest::newRow("window") << "Form1" << false << int(Qt::ArrowCursor);
+        QTest::newRow("tab control") << "TabControl1" << false << int(Qt::ArrowCursor);
+        QTest::newRow("window, busy") << "Form1" << true << int(Qt::WaitCursor);
+        QTest::newRow("tab control, busy") << "TabControl1" << true << int(Qt::WaitCursor);
+    }
+    void mouseMoveResetsThePointer() {
+        QFETCH(QString, over);
+        QFETCH(bool, busy);
         Form1 form;
         form.show();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        QTest::mouseMove(&form, QPoint(5, 470));
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 470), QPointF(5, 470), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&form, &move);
-        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        QApplication::restoreOverrideCursor();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.setCursor(Qt::WaitCursor);
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        // Below the status line, clear of every control; in the tab strip, right of the tabs.
+        const QPoint at =
+            over == "Form1"
+                ? QPoint(300, 470)
+                : form.TabControl1->mapTo(&form, QPoint(form.TabControl1->width() - 20, 8));
+        QTest::mouseMove(form.windowHandle(), at);
+        const int shape = form.cursor().shape();
+        if (busy)
+            QApplication::restoreOverrideCursor();
+        QTEST(shape, "shape");
     }
 
+    // Unknown ids do nothing; an error inside a command abandons it and the program goes on.
+    void dispatchIgnoresUnknownIdsAndSwallowsErrors_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("failure"); // 0 none, 1 a std::exception, 2 anything else
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("unknown id") << 999 << 0 << 0;
+        QTest::newRow("random cut, nothing loaded") << int(kCmdRandomCut) << 0 << 0;
+        QTest::newRow("save, nothing loaded") << int(kCmdSaveCuttedAudio) << 0 << 1;
+        QTest::newRow("save, its box fails") << int(kCmdSaveCuttedAudio) << 1 << 1;
+        QTest::newRow("save, its box throws an int") << int(kCmdSaveCuttedAudio) << 2 << 1;
+    }
     void dispatchIgnoresUnknownIdsAndSwallowsErrors() {
+        QFETCH(int, id);
+        QFETCH(int, failure);
+        QFile::remove(Form1::programFile("temp.wav"));
         Form1 form;
-        form.CommandBars_Execute(999);
-        form.CommandBars_Execute(kCmdRandomCut);
+        int shown = 0;
+        // The message box is the one place a test can make a command fail from outside.
+        setMessageHandler([&](ShownMessage&) {
+            ++shown;
+            if (failure == 1)
+                throw std::runtime_error("the box failed");
+            if (failure == 2)
+                throw 42;
+        });
+        bool returned = false;
+        try {
+            form.CommandBars_Execute(id);
+            returned = true;
+        } catch (...) {
+        }
+        setMessageHandler({});
+        QVERIFY(returned);
+        QTEST(shown, "boxes");
+        QVERIFY(!form.isSaving());
+        QCOMPARE(form.ProgressBar1->format(), QString(" Ready"));
         QCOMPARE(form.commandAction(kCmdSaveCuttedAudio), form.ctlSaveCuttedAudio);
         QCOMPARE(form.commandAction(42), nullptr);
     }

@@ -1,0 +1,135 @@
+// The window's keyboard and its accessible names: the tool bar's shortcuts and mnemonics, the
+// transport keys, focus rules for the picture buttons, their tool tips, and the status line's
+// name kept in step with its text.
+#include "app/form1.h"
+
+#include "app/mnemonics.h"
+#include "app/selection_slider.h"
+#include "app/wave_view.h"
+#include "audio/mod_bass.h"
+#include "cutter/mod_shell32.h"
+
+#include <QKeyEvent>
+
+#include <utility>
+
+void Form1::setupKeysAndAccess() {
+    // A click leaves the keyboard focus where it was, so Space never presses the last button
+    // clicked again; Tab still reaches every button.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setFocusPolicy(Qt::TabFocus);
+
+    QStringList tabCaptions;
+    for (int i = 0; i < TabControl1->count(); ++i)
+        tabCaptions << TabControl1->tabText(i);
+    const std::pair<QAction*, QKeySequence> commands[] = {
+        {ctlOpenMediaFile, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {ctlRandomCut, QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {ctlSaveCuttedAudio, QKeySequence(Qt::CTRL | Qt::Key_S)},
+    };
+    for (const auto& [action, key] : commands) {
+        action->setShortcut(key);
+        // The tool button shows the caption's Alt key unless a tab already answers it.
+        action->setIconText(captionWithFreeMnemonic(action->text(), tabCaptions));
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(captionWithoutMnemonic(action->text()),
+                                                         key.toString(QKeySequence::NativeText)));
+    }
+
+    const std::pair<QPushButton*, const char*> shares[] = {
+        {cmdFacebook, "Facebook"}, {cmdTwitter, "Twitter"},         {cmdDelicious, "Delicious"},
+        {cmdDig, "Digg"},          {cmdStumbleUpon, "StumbleUpon"}, {cmdReddit, "Reddit"},
+    };
+    for (const auto& [button, site] : shares) {
+        const QString name = QStringLiteral("Share on %1").arg(QLatin1String(site));
+        button->setAccessibleName(name);
+        if (button->toolTip().isEmpty())
+            button->setToolTip(name);
+    }
+
+    // Each list and box is tied to the label in front of it, which a screen reader reads with
+    // it; the names below serve where only a name is read.
+    lblFilename->setBuddy(txtAudioFile);
+    const std::pair<QLabel*, QWidget*> labelled[] = {
+        {Label1[0], cboBitrate},
+        {Label1[1], cboFrequency},
+        {Label1[2], cboChannels},
+        {Label1[3], cboOutputFormat},
+    };
+    for (const auto& [label, control] : labelled)
+        label->setBuddy(control);
+    const std::pair<QWidget*, QString> names[] = {
+        {txtAudioFile, QStringLiteral("Filename")},
+        {cboBitrate, QStringLiteral("Bitrate")},
+        {cboFrequency, QStringLiteral("Frequency")},
+        {cboChannels, QStringLiteral("Channel")},
+        {cboOutputFormat, QStringLiteral("Output Format")},
+        {txtOutputFolder, QStringLiteral("Output folder")},
+        {cmdSaveTo, QStringLiteral("Choose the output folder")},
+        {PicWave, QStringLiteral("Waveform")},
+        {ScrollFrame, QStringLiteral("Waveform strip")},
+        {Slider1, QStringLiteral("Position")},
+        {TabControl1, QStringLiteral("Pages")},
+        {CommandBars, CommandBars->windowTitle()},
+    };
+    for (const auto& [control, name] : names)
+        control->setAccessibleName(name);
+    for (int i = 0; i < TabControl1->count(); ++i)
+        TabControl1->widget(i)->setAccessibleName(captionWithoutMnemonic(TabControl1->tabText(i)));
+    if (cmdSaveTo->toolTip().isEmpty())
+        cmdSaveTo->setToolTip(QStringLiteral("Choose the output folder"));
+
+    connect(ProgressBar1, &QProgressBar::valueChanged, this, &Form1::syncStatusName);
+    syncStatusName();
+}
+
+void Form1::setStatusText(const QString& text) {
+    ProgressBar1->setFormat(text);
+    syncStatusName();
+}
+
+void Form1::syncStatusName() {
+    const QString text = ProgressBar1->text().trimmed();
+    // Setting the name tells a screen reader that it changed.
+    if (ProgressBar1->accessibleName() != text)
+        ProgressBar1->setAccessibleName(text);
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // Each key presses its button, so a key does nothing while its button is disabled. Held
+    // down, only the marks repeat: a repeated Space would start and pause by turns.
+    const bool repeat = event->isAutoRepeat();
+    switch (event->key()) {
+    case Qt::Key_Space: {
+        const DWORD state = BASS_ChannelIsActive(static_cast<DWORD>(hStream));
+        const bool playing = state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_STALLED;
+        if (!repeat)
+            (playing ? cmdPause : cmdPlay)->click();
+        break;
+    }
+    case Qt::Key_B:
+        cmdBeginCut->click();
+        break;
+    case Qt::Key_E:
+        cmdEndCut->click();
+        break;
+    case Qt::Key_P:
+        if (!repeat)
+            cmdPlaySelection->click();
+        break;
+    case Qt::Key_Escape:
+        // A load or a save stops its transcoder, and the run reports that it was stopped.
+        if (m_loading || m_saving)
+            stopShellCommand();
+        else
+            cmdStop->click();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
