@@ -106,8 +106,15 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Space: {
         const DWORD state = BASS_ChannelIsActive(static_cast<DWORD>(hStream));
         const bool playing = state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_STALLED;
-        if (!repeat)
+        if (repeat)
+            break;
+        if (!playing && state == BASS_ACTIVE_PAUSED && bPlaySelection && cmdPlay->isEnabled()) {
+            // A paused selection goes on to its end mark, as it was playing.
+            Timer1->start(100);
+            BASS_ChannelPlay(static_cast<DWORD>(hStream), false);
+        } else {
             (playing ? cmdPause : cmdPlay)->click();
+        }
         break;
     }
     case Qt::Key_B:

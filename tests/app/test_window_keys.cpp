@@ -94,6 +94,8 @@ class TestWindowKeys : public QObject {
                 w.cmdBeginCut->click();
             else if (step == QStringLiteral("end"))
                 w.cmdEndCut->click();
+            else if (step == QStringLiteral("selection"))
+                w.cmdPlaySelection->click();
             else
                 QFAIL(qPrintable(step));
         }
@@ -200,6 +202,10 @@ private Q_SLOTS:
             << "00:00:08" << false << 0;
         QTest::newRow("p plays the selection")
             << "at=3,begin,at=8,end" << QKeySequence(Qt::Key_P) << playing << "00:00:03"
+            << "00:00:08" << true << 0;
+        QTest::newRow("space resumes a paused selection to its end")
+            << "at=3,begin,at=8,end,selection,pause" << QKeySequence(Qt::Key_Space) << playing
+            << "00:00:03"
             << "00:00:08" << true << 0;
         QTest::newRow("p without marks")
             << "" << QKeySequence(Qt::Key_P) << stopped << none << none << false << 0;
