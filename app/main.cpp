@@ -1,8 +1,10 @@
-// Start-up of the window program: program folder, the checks that end it at once, the window.
+// Start-up of the window program: program and working folders, the checks that end it at once,
+// the window.
 #include "app/form1.h"
 #include "app/message_box.h"
 #include "app/quit_signals.h"
 #include "app/startup.h"
+#include "app/working_folder.h"
 #include "audio/mod_bass_fx.h"
 
 #include <QApplication>
@@ -22,10 +24,13 @@ int main(int argc, char* argv[]) {
     const QString folder = QCoreApplication::applicationDirPath();
     QDir::setCurrent(folder);
 
+    const QString working = workingFolder();
+    if (working.isEmpty())
+        return fail(noWorkingFolder(folder, userDataFolder()));
     std::unique_ptr<QLockFile> lock;
-    if (auto failure = claimProgramFolder(folder, lock))
+    if (auto failure = claimProgramFolder(working, lock))
         return fail(*failure);
-    removeLeftovers(folder);
+    removeLeftovers(working);
     if (auto failure = checkLibraryVersions(BASS_GetVersion(), BASS_FX_GetVersion()))
         return fail(*failure);
 
