@@ -9,7 +9,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 
 namespace {
 int fail(const StartupFailure& failure) {
@@ -39,5 +43,13 @@ int main(int argc, char* argv[]) {
         return fail(deviceFailure());
     closeOnQuitSignals(&window);
     window.show();
+    // A file named on the command line (the desktop's "Open With") is taken as if it had been
+    // dropped on the file box, with the same checks.
+    QMimeData named;
+    if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1) {
+        named.setUrls({QUrl::fromLocalFile(QFileInfo(arguments.at(1)).absoluteFilePath())});
+        QTimer::singleShot(0, &window,
+                           [&window, &named] { window.txtAudioFile_OLEDragDrop(&named); });
+    }
     return QApplication::exec();
 }
