@@ -43,7 +43,8 @@ public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The program folder joined with a file name of it ("temp.wav", "codec.dll"...).
+    // The program folder joined with a file name of it ("codec.dll", "styles/..."); the working
+    // files have their own folder (app/working_folder.h).
     static QString programFile(const QString& name);
 
     // The tool bar's execute event: runs the command of the id; an error inside it is swallowed.

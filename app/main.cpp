@@ -1,13 +1,19 @@
-// Start-up of the window program: program folder, the checks that end it at once, the window.
+// Start-up of the window program: program and working folders, the checks that end it at once,
+// the window.
 #include "app/form1.h"
 #include "app/message_box.h"
 #include "app/quit_signals.h"
 #include "app/startup.h"
+#include "app/working_folder.h"
 #include "audio/mod_bass_fx.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 
 namespace {
 int fail(const StartupFailure& failure) {
@@ -22,10 +28,13 @@ int main(int argc, char* argv[]) {
     const QString folder = QCoreApplication::applicationDirPath();
     QDir::setCurrent(folder);
 
+    const QString working = workingFolder();
+    if (working.isEmpty())
+        return fail(noWorkingFolder(folder, userDataFolder()));
     std::unique_ptr<QLockFile> lock;
-    if (auto failure = claimProgramFolder(folder, lock))
+    if (auto failure = claimProgramFolder(working, lock))
         return fail(*failure);
-    removeLeftovers(folder);
+    removeLeftovers(working);
     if (auto failure = checkLibraryVersions(BASS_GetVersion(), BASS_FX_GetVersion()))
         return fail(*failure);
 
@@ -34,5 +43,13 @@ int main(int argc, char* argv[]) {
         return fail(deviceFailure());
     closeOnQuitSignals(&window);
     window.show();
+    // A file named on the command line (the desktop's "Open With") is taken as if it had been
+    // dropped on the file box, with the same checks.
+    QMimeData named;
+    if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1) {
+        named.setUrls({QUrl::fromLocalFile(QFileInfo(arguments.at(1)).absoluteFilePath())});
+        QTimer::singleShot(0, &window,
+                           [&window, &named] { window.txtAudioFile_OLEDragDrop(&named); });
+    }
     return QApplication::exec();
 }

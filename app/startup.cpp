@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/message_box.h"
+#include "app/working_folder.h"
 #include "audio/mod_cutter.h"
 
 #include <QDir>
@@ -41,6 +42,15 @@ std::optional<StartupFailure> claimProgramFolder(const QString& folder,
     return std::nullopt;
 }
 
+StartupFailure noWorkingFolder(const QString& programFolder, const QString& dataFolder) {
+    return StartupFailure{
+        QStringLiteral("Quillet can't write to its program folder %1 nor to your data folder %2.\n"
+                       "It keeps the working copy of the opened audio in one of them; "
+                       "please make one of them writable.")
+            .arg(QDir::toNativeSeparators(programFolder), QDir::toNativeSeparators(dataFolder)),
+        MsgCritical, QStringLiteral("Quillet")};
+}
+
 StartupFailure deviceFailure() {
     return StartupFailure{QStringLiteral("Can't initialize device"), MsgExclamation,
                           QStringLiteral("Error")};
@@ -48,7 +58,7 @@ StartupFailure deviceFailure() {
 
 void removeLeftovers(const QString& folder) {
     const QDir dir(folder);
-    for (const char* name : {"temp.wav", "coder.exe"})
-        QFile::remove(dir.filePath(QString::fromLatin1(name)));
-    removePartFiles(dir.filePath(QStringLiteral("temp.wav")));
+    QFile::remove(tempWavIn(folder));
+    QFile::remove(dir.filePath(QStringLiteral("coder.exe")));
+    removePartFiles(tempWavIn(folder));
 }

@@ -22,12 +22,14 @@ inline DWORD HiWord(DWORD value) {
 
 // The version test of both audio libraries, BASS first.
 std::optional<StartupFailure> checkLibraryVersions(DWORD bassVersion, DWORD fxVersion);
-// The program folder must be writable (temp.wav lives there) and not in use by another instance.
+// The working folder must be writable (temp.wav lives there) and not in use by another instance.
 // On success the returned lock is held for the life of the program.
 std::optional<StartupFailure> claimProgramFolder(const QString& folder,
                                                  std::unique_ptr<QLockFile>& lock);
+// Neither the program folder nor the user's data folder can hold the working files.
+StartupFailure noWorkingFolder(const QString& programFolder, const QString& dataFolder);
 StartupFailure deviceFailure();
-// Removes what an earlier run that ended abruptly left in the program folder: temp.wav,
+// Removes what an earlier run that ended abruptly left in the working folder: temp.wav,
 // coder.exe and the transcoder's temporary of temp.wav. Only once the lock is held, which
 // proves that no other instance uses them.
 void removeLeftovers(const QString& folder);

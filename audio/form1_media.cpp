@@ -8,6 +8,7 @@
 #include "app/selection_slider.h"
 #include "app/startup.h"
 #include "app/wave_view.h"
+#include "app/working_folder.h"
 #include "audio/media_selection.h"
 #include "audio/mod_bass_fx.h"
 #include "audio/mod_cutter.h"
@@ -27,10 +28,6 @@ namespace {
 
 // Byte positions travel as 32-bit numbers, so temp.wav must hold less than 2 GiB of samples.
 constexpr qint64 kMaxPcmBytes = qint64{1} << 31;
-
-QString tempWavPath() {
-    return Form1::programFile(QStringLiteral("temp.wav"));
-}
 
 [[noreturn]] void endProgram(const StartupFailure& failure) {
     showMessage(nullptr, failure.text, failure.style, failure.title);

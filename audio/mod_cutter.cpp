@@ -1,6 +1,7 @@
 #include "audio/mod_cutter.h"
 
 #include "app/errors.h"
+#include "app/working_folder.h"
 #include "cutter/mod_shell32.h"
 #include "transcoder/output_file.h"
 
@@ -27,9 +28,13 @@ QString programFolderFile(const QString& name) {
     return programFolder() + QDir::separator() + name;
 }
 
+QString coderPath() {
+    return workingFolder() + QDir::separator() + QStringLiteral("coder.exe");
+}
+
 void provideCoder() {
     const QString codec = programFolderFile(QStringLiteral("codec.dll"));
-    const QString coder = programFolderFile(QStringLiteral("coder.exe"));
+    const QString coder = coderPath();
     if (!QFile::exists(codec))
         fail(QStringLiteral("File not found: %1").arg(codec));
     if (QFile::exists(coder) && !QFile::remove(coder))
@@ -55,7 +60,7 @@ void removePartFiles(const QString& outputPath) {
 }
 
 void removeCoder() {
-    const QString coder = programFolderFile(QStringLiteral("coder.exe"));
+    const QString coder = coderPath();
     if (QFile::exists(coder) && !QFile::remove(coder))
         fail(QStringLiteral("Can't delete %1").arg(coder));
 }
@@ -68,8 +73,7 @@ std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorL
                                 "transcoder cannot be given. Please rename the file.")
                      .arg(path));
     provideCoder();
-    const QString commandLine = quoted(programFolderFile(QStringLiteral("coder.exe"))) +
-                                QStringLiteral(" -i ") + quoted(inputPath) +
+    const QString commandLine = quoted(coderPath()) + QStringLiteral(" -i ") + quoted(inputPath) +
                                 QStringLiteral(" -f wav ") + quoted(outputPath);
     const std::int32_t exitCode = ShellAndWait(commandLine, SW_HIDE, errorLine, onProgress);
     if (exitCode == kShellWaitEnded)

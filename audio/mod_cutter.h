@@ -1,5 +1,5 @@
-// Turns any input file into a WAV file by a run of the shipped transcoder: codec.dll is copied to
-// coder.exe in the program folder, run on the input, and removed again.
+// Turns any input file into a WAV file by a run of the shipped transcoder: codec.dll is copied from
+// the program folder to coder.exe in the working folder, run on the input, and removed again.
 #pragma once
 
 #include "cutter/mod_shell32.h"
@@ -8,8 +8,10 @@
 
 #include <cstdint>
 
-// The program's folder: where codec.dll lives and coder.exe and temp.wav are written.
+// The program's folder: where codec.dll (and styles/) are read from.
 QString programFolder();
+// coder.exe in the working folder, where a copy of codec.dll is run from.
+QString coderPath();
 
 // Copies codec.dll to coder.exe, replacing one that is there, and keeps it executable. Throws
 // std::runtime_error with a readable description when that fails.

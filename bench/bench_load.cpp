@@ -3,9 +3,10 @@
 // playing; the peak memory with the file loaded. Run by bench/load.sh.
 #include "app/form1.h"
 #include "app/message_box.h"
+#include "app/selection_slider.h"
+#include "app/working_folder.h"
 #include "audio/mod_bass.h"
 #include "audio/mod_cutter.h"
-#include "app/selection_slider.h"
 #include "cutter/export_command.h"
 #include "cutter/mod_shell32.h"
 
@@ -131,7 +132,7 @@ int main(int argc, char* argv[]) {
     window.Slider1->setValue(window.Slider1->maximum());
     window.cmdEndCut_Click();
     ExportRequest request;
-    request.programFolder = programFolder();
+    request.workingFolder = workingFolder();
     request.separator = QDir::separator();
     request.selStartSeconds = window.Slider1->selStart();
     request.selLengthSeconds = window.Slider1->selLength();

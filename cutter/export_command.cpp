@@ -20,8 +20,8 @@ QString exportOutputPath(const ExportRequest& request) {
 QString exportCommandLine(const ExportRequest& request) {
     const QChar q = u'"';
     const QString format = request.formatText.toLower();
-    QString line = q + request.programFolder + request.separator + QStringLiteral("coder.exe") + q +
-                   QStringLiteral(" -i ") + q + request.programFolder + request.separator +
+    QString line = q + request.workingFolder + request.separator + QStringLiteral("coder.exe") + q +
+                   QStringLiteral(" -i ") + q + request.workingFolder + request.separator +
                    QStringLiteral("temp.wav") + q + QStringLiteral(" -t ") +
                    FormatTime(request.selLengthSeconds) + QStringLiteral(" -ss ") +
                    FormatTime(request.selStartSeconds);

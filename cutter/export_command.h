@@ -12,7 +12,7 @@
 QString exportBaseName(const QString& path, QChar separator);
 
 struct ExportRequest {
-    QString programFolder; // without a trailing separator
+    QString workingFolder; // where coder.exe and temp.wav are; without a trailing separator
     QChar separator;
     std::int32_t selStartSeconds = 0;
     std::int32_t selLengthSeconds = 0;

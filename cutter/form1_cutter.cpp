@@ -5,6 +5,7 @@
 #include "app/format_time.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
+#include "app/working_folder.h"
 #include "audio/mod_cutter.h"
 #include "cutter/export_command.h"
 #include "cutter/mod_browse_folder.h"
@@ -173,7 +174,7 @@ void Form1::leaveSaving() {
 void Form1::SaveCuttedAudio() {
     if (m_saving || m_loading)
         return;
-    if (!QFile::exists(programFile(QStringLiteral("temp.wav")))) {
+    if (!QFile::exists(tempWavPath())) {
         showMessage(this, QStringLiteral("Please select first input audio file"), MsgExclamation,
                     QStringLiteral("Select Audio"));
         return;
@@ -192,7 +193,7 @@ void Form1::SaveCuttedAudio() {
     } idle{this};
 
     ExportRequest request;
-    request.programFolder = programFolder();
+    request.workingFolder = workingFolder();
     request.separator = QDir::separator();
     request.selStartSeconds = Slider1->selStart();
     request.selLengthSeconds = Slider1->selLength();

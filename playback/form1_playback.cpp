@@ -6,6 +6,7 @@
 #include "app/message_box.h"
 #include "app/selection_slider.h"
 #include "app/wave_view.h"
+#include "app/working_folder.h"
 #include "audio/mod_bass.h"
 #include "playback/wave_render.h"
 
@@ -16,7 +17,7 @@
 namespace {
 
 bool mediaLoaded() {
-    return QFile::exists(Form1::programFile(QStringLiteral("temp.wav")));
+    return QFile::exists(tempWavPath());
 }
 
 // Byte counts travel as their low 32 bits.

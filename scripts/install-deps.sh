@@ -7,6 +7,7 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libavcodec-extra
   pulseaudio pulseaudio-utils xvfb xauth xdotool x11-apps
   ffmpeg sox espeak-ng fonts-liberation time
+  librsvg2-bin dpkg-dev desktop-file-utils appstream lintian
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -13,7 +13,7 @@ namespace {
 // The worked example: program folder C:\Cut, output folder D:\Music\, marks at 65 s and 95 s.
 ExportRequest example(const QString& format) {
     ExportRequest request;
-    request.programFolder = QStringLiteral("C:\\Cut");
+    request.workingFolder = QStringLiteral("C:\\Cut");
     request.separator = u'\\';
     request.selStartSeconds = 65;
     request.selLengthSeconds = 30;
