@@ -99,6 +99,19 @@ void ParallelDecoder::readAll() {
 }
 
 void ParallelDecoder::decodeChunks() {
+    // One decoder a thread, flushed between chunks: a flushed decoder is a fresh one.
+    const AVStream* stream = format_->streams[streamIndex_];
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    CodecContextPtr decoder(avcodec_alloc_context3(codec));
+    if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
+        decoder.reset();
+    if (decoder) {
+        decoder->pkt_timebase = stream->time_base;
+        decoder->thread_count = 1;
+        if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
+            decoder.reset();
+    }
+    FramePtr frame = makeFrame();
     while (true) {
         std::shared_ptr<Chunk> chunk;
         {
@@ -108,40 +121,33 @@ void ParallelDecoder::decodeChunks() {
                 return;
             chunk = chunks_[nextToDecode_++];
         }
-        decode(*chunk);
+        if (decoder) {
+            decode(*chunk, decoder.get(), frame.get());
+            avcodec_flush_buffers(decoder.get());
+        }
         const std::lock_guard lock(mutex_);
         chunk->decoded = true;
         changed_.notify_all();
     }
 }
 
-void ParallelDecoder::decode(Chunk& chunk) const {
-    const AVStream* stream = format_->streams[streamIndex_];
-    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-    CodecContextPtr decoder(avcodec_alloc_context3(codec));
-    if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
-        return;
-    decoder->pkt_timebase = stream->time_base;
-    decoder->thread_count = 1;
-    if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
-        return;
+void ParallelDecoder::decode(Chunk& chunk, AVCodecContext* decoder, AVFrame* frame) {
     // What the preroll packets give is dropped: frames are told apart by the packet they
     // came from, which the decoder hands on as the frame's pts.
     for (std::size_t i = 0; i < chunk.packets.size(); ++i)
         chunk.packets[i]->pts = static_cast<std::int64_t>(i);
-    FramePtr frame = makeFrame();
     const auto receive = [&] {
-        while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+        while (avcodec_receive_frame(decoder, frame) >= 0) {
             if (frame->pts >= chunk.preroll)
-                append(chunk, frame.get());
-            av_frame_unref(frame.get());
+                append(chunk, frame);
+            av_frame_unref(frame);
         }
     };
     for (const PacketPtr& packet : chunk.packets) {
-        avcodec_send_packet(decoder.get(), packet.get()); // damaged data is skipped, as players do
+        avcodec_send_packet(decoder, packet.get()); // damaged data is skipped, as players do
         receive();
     }
-    avcodec_send_packet(decoder.get(), nullptr);
+    avcodec_send_packet(decoder, nullptr);
     receive();
     chunk.packets.clear();
 }

@@ -62,7 +62,7 @@ private:
 
     void readAll();
     void decodeChunks();
-    void decode(Chunk& chunk) const;
+    static void decode(Chunk& chunk, AVCodecContext* decoder, AVFrame* frame);
     static void append(Chunk& chunk, const AVFrame* frame);
     std::shared_ptr<Chunk> spareChunk();
 
