@@ -1,5 +1,6 @@
 #include "transcoder/parallel_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -14,8 +15,8 @@ namespace transcoder {
 namespace {
 
 // About five seconds of MP3 a chunk; a few chunks at most wait in memory.
-constexpr std::size_t kChunkPackets = 500;
-constexpr std::size_t kChunksAhead = 4;
+constexpr std::size_t kChunkPackets = 300;
+constexpr std::size_t kChunksAhead = 2;
 
 } // namespace
 
@@ -189,7 +190,10 @@ void ParallelDecoder::append(Chunk& chunk, const AVFrame* frame) {
     for (std::size_t p = 0; p < planes; ++p) {
         std::vector<std::uint8_t>& block = piece->planes[p];
         const std::size_t at = piece->samples * step;
-        block.resize(at + frame->nb_samples * step);
+        const std::size_t need = at + frame->nb_samples * step;
+        // The block keeps its size from earlier use: grown only when short, never cleared.
+        if (block.size() < need)
+            block.resize(need);
         std::memcpy(block.data() + at, frame->extended_data[p], frame->nb_samples * step);
     }
     piece->samples += frame->nb_samples;
