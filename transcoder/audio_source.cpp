@@ -1,9 +1,8 @@
 #include "transcoder/audio_source.h"
 
-#include <algorithm>
-
 #include "transcoder/platform.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -75,6 +74,17 @@ AudioSource::AudioSource(const std::string& path)
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0)
         throw inputError(path, "its audio stream has no sample rate or channels");
     checkSampleRate(path, decoder_->sample_rate);
+    fileBytes_ = format_->pb ? std::max<std::int64_t>(0, avio_size(format_->pb)) : 0;
+}
+
+bool AudioSource::startParallel() {
+    const auto preroll = parallelPreroll(decoder_->codec_id);
+    const int cores = platform::availableCores();
+    if (!preroll || sought_ || cores < 2)
+        return false;
+    parallel_ = std::make_unique<ParallelDecoder>(format_.get(), streamIndex_, *preroll,
+                                                  std::min(cores, 8));
+    return true;
 }
 
 int AudioSource::sampleRate() const {
@@ -85,10 +95,11 @@ int AudioSource::channels() const {
 }
 
 double AudioSource::readFraction() const {
-    if (!format_->pb)
+    if (fileBytes_ <= 0)
         return 0;
-    const std::int64_t size = avio_size(format_->pb);
-    return size > 0 ? std::clamp(double(avio_tell(format_->pb)) / double(size), 0.0, 1.0) : 0.0;
+    // The parallel reader runs ahead: what counts is the chunk being handed out.
+    const std::int64_t at = parallel_ ? parallel_->position() : avio_tell(format_->pb);
+    return std::clamp(double(at) / double(fileBytes_), 0.0, 1.0);
 }
 
 bool AudioSource::seeksExactly() const {
@@ -105,6 +116,7 @@ void AudioSource::seek(std::int64_t startSample) {
     if (av_seek_frame(format_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD) < 0)
         return; // still at the start: counting samples from there stays exact
     avcodec_flush_buffers(decoder_.get());
+    sought_ = true;
     position_ = startSample;
     positionFromPts_ = true;
 }
@@ -138,6 +150,24 @@ bool AudioSource::receive() {
 }
 
 const AVFrame* AudioSource::next(std::int64_t& firstSample) {
+    if (!started_) {
+        started_ = true;
+        startParallel();
+    }
+    const AVFrame* parallelFrame = nullptr;
+    if (parallel_) {
+        try {
+            parallelFrame = parallel_->next();
+        } catch (const std::runtime_error& error) {
+            throw inputError(path_, error.what());
+        }
+        if (!parallelFrame)
+            return nullptr;
+        checkSampleRate(path_, parallelFrame->sample_rate);
+        firstSample = position_;
+        position_ += parallelFrame->nb_samples;
+        return parallelFrame;
+    }
     if (!receive())
         return nullptr;
     checkSampleRate(path_, frame_->sample_rate);

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "transcoder/av_handles.h"
+#include "transcoder/parallel_decoder.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace transcoder {
@@ -32,6 +34,8 @@ public:
 
 private:
     bool receive();
+    // Decodes on every core from here on when the codec allows it exactly; true then.
+    bool startParallel();
 
     std::string path_;
     InputFormatPtr format_;
@@ -42,6 +46,10 @@ private:
     bool draining_ = false;
     bool positionFromPts_ = false;
     std::int64_t position_ = 0; // first sample of the next frame
+    std::int64_t fileBytes_ = 0;
+    bool started_ = false; // a frame was asked for: the choice of decoding is made
+    bool sought_ = false;
+    std::unique_ptr<ParallelDecoder> parallel_; // destroyed first: its threads read format_
 };
 
 } // namespace transcoder

@@ -62,5 +62,7 @@ int readableError(const std::string& path);
 int writableFolderError(const std::string& folder);
 // The longest file name in bytes the folder's file system takes.
 std::size_t maxNameBytes(const std::string& folder);
+// The processors this process may run on (its affinity, not the machine's count).
+int availableCores();
 
 } // namespace transcoder::platform

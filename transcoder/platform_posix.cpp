@@ -1,9 +1,11 @@
 #include "transcoder/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +106,16 @@ int writableFolderError(const std::string& folder) {
 std::size_t maxNameBytes(const std::string& folder) {
     const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+}
+
+int availableCores() {
+#ifdef __linux__
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::max(1, CPU_COUNT(&set));
+#endif
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<int>(std::min<long>(online, INT_MAX)) : 1;
 }
 
 } // namespace transcoder::platform

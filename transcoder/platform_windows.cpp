@@ -172,4 +172,16 @@ std::size_t maxNameBytes(const std::string&) {
     return 255;
 }
 
+int availableCores() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) && process != 0) {
+        int count = 0;
+        for (; process != 0; process &= process - 1)
+            ++count;
+        return count;
+    }
+    return 1;
+}
+
 } // namespace transcoder::platform

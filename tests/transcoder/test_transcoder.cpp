@@ -72,6 +72,52 @@ private Q_SLOTS:
         }
     }
 
+    // Decoding on every core gives the very bytes one core gives, wherever the chunks of
+    // packets fall: a run pinned to one processor (taskset) decodes on one thread.
+    void parallelIsExact_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QStringList>("encoder");
+        const QStringList cbr{"-c:a", "libmp3lame", "-b:a", "192k"};
+        // 200 packets make a chunk: 200 MP3 frames of 1152 samples, less LAME's own delay.
+        QTest::newRow("tiny mp3") << "tiny.mp3" << 0.1 << cbr;
+        for (int frames : {199, 200, 201, 401})
+            QTest::newRow(qPrintable(QString("%1 frames of mp3").arg(frames)))
+                << QString("f%1.mp3").arg(frames) << (frames * 1152 - 1105) / 44100.0 << cbr;
+        QTest::newRow("long mp3") << "long.mp3" << 60.0 << cbr;
+        QTest::newRow("vbr mp3") << "vbr.mp3" << 30.0
+                                 << QStringList{"-c:a", "libmp3lame", "-q:a", "4"};
+        QTest::newRow("mp3 with a picture") << "cover.mp3" << 20.0 << cbr;
+        QTest::newRow("24-bit flac at 48000 Hz")
+            << "deep.flac" << 40.0
+            << QStringList{"-ar", "48000", "-sample_fmt", "s32", "-c:a", "flac"};
+        QTest::newRow("flac of one frame") << "short.flac" << 0.05 << QStringList{"-c:a", "flac"};
+    }
+    void parallelIsExact() {
+        QFETCH(QString, name);
+        QFETCH(double, seconds);
+        QFETCH(QStringList, encoder);
+        const QString in = src(name);
+        QVERIFY(tone(in, 44100, 2, seconds, encoder));
+        if (name == "cover.mp3") { // a picture stream before the audio
+            const QString plain = src("plain-" + name);
+            QVERIFY(QFile::rename(in, plain));
+            QVERIFY(ffmpeg({"-i", plain, "-i", src("cover.png"), "-map", "0", "-map", "1", "-c",
+                            "copy", "-disposition:v", "attached_pic", in}));
+        }
+        const Run parallel = transcode({"-i", in, "-f", "wav", src("parallel.wav")});
+        const Run single =
+            run("taskset", {"-c", "0", kCodec, "-i", in, "-f", "wav", src("one.wav")});
+        QCOMPARE(parallel.exitCode, 0);
+        QCOMPARE(single.exitCode, 0);
+        QFile a(src("parallel.wav")), b(src("one.wav"));
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray many = a.readAll(), one = b.readAll();
+        QVERIFY(one.size() > 44);
+        QVERIFY2(many == one,
+                 qPrintable(QString("%1 against %2 bytes").arg(many.size()).arg(one.size())));
+    }
+
     void exactCuts_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("length");

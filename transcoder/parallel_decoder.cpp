@@ -1,0 +1,243 @@
+#include "transcoder/parallel_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+}
+
+namespace transcoder {
+
+namespace {
+
+// About five seconds of MP3 a chunk; a few chunks at most wait in memory.
+constexpr std::size_t kChunkPackets = 300;
+constexpr std::size_t kChunksAhead = 2;
+
+} // namespace
+
+std::optional<int> parallelPreroll(int codecId) {
+    switch (codecId) {
+    case AV_CODEC_ID_MP3: // the bit reservoir reaches back at most 511 bytes, some frames
+        return 16;
+    case AV_CODEC_ID_FLAC: // every frame stands on its own
+        return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+ParallelDecoder::ParallelDecoder(AVFormatContext* format, int streamIndex, int preroll, int threads)
+    : format_(format), streamIndex_(streamIndex), preroll_(preroll), view_(makeFrame()) {
+    threads_.emplace_back([this] { readAll(); });
+    for (int i = 0; i < threads; ++i)
+        threads_.emplace_back([this] { decodeChunks(); });
+}
+
+ParallelDecoder::~ParallelDecoder() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+}
+
+void ParallelDecoder::readAll() {
+    std::vector<PacketPtr> tail; // the last packets of the chunk before, for the next preroll
+    auto chunk = spareChunk();
+    const auto hand = [&] {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stopping_ || chunks_.size() < kChunksAhead; });
+        if (stopping_)
+            return false;
+        chunks_.push_back(std::move(chunk));
+        changed_.notify_all();
+        lock.unlock();
+        chunk = spareChunk();
+        return true;
+    };
+    std::string error;
+    while (true) {
+        PacketPtr packet = makePacket();
+        const int rc = av_read_frame(format_, packet.get());
+        if (rc < 0) {
+            const int ioError = format_->pb ? format_->pb->error : 0;
+            if (ioError < 0 && ioError != AVERROR_EOF)
+                error = avErrorText(ioError);
+            else if (rc == AVERROR(EIO))
+                error = avErrorText(rc);
+            break;
+        }
+        if (packet->stream_index != streamIndex_)
+            continue;
+        if (chunk->packets.empty()) {
+            chunk->position = packet->pos;
+            chunk->preroll = static_cast<int>(tail.size());
+            for (const PacketPtr& earlier : tail)
+                chunk->packets.push_back(PacketPtr(av_packet_clone(earlier.get())));
+        }
+        if (preroll_ > 0) {
+            tail.push_back(PacketPtr(av_packet_clone(packet.get())));
+            if (tail.size() > static_cast<std::size_t>(preroll_))
+                tail.erase(tail.begin());
+        }
+        chunk->packets.push_back(std::move(packet));
+        if (chunk->packets.size() - chunk->preroll >= kChunkPackets && !hand())
+            return;
+    }
+    if (!chunk->packets.empty() && !hand())
+        return;
+    const std::lock_guard lock(mutex_);
+    readDone_ = true;
+    readError_ = error;
+    changed_.notify_all();
+}
+
+void ParallelDecoder::decodeChunks() {
+    // One decoder a thread, flushed between chunks: a flushed decoder is a fresh one.
+    const AVStream* stream = format_->streams[streamIndex_];
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    CodecContextPtr decoder(avcodec_alloc_context3(codec));
+    if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
+        decoder.reset();
+    if (decoder) {
+        decoder->pkt_timebase = stream->time_base;
+        decoder->thread_count = 1;
+        if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
+            decoder.reset();
+    }
+    FramePtr frame = makeFrame();
+    while (true) {
+        std::shared_ptr<Chunk> chunk;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stopping_ || nextToDecode_ < chunks_.size(); });
+            if (stopping_)
+                return;
+            chunk = chunks_[nextToDecode_++];
+        }
+        if (decoder) {
+            decode(*chunk, decoder.get(), frame.get());
+            avcodec_flush_buffers(decoder.get());
+        }
+        const std::lock_guard lock(mutex_);
+        chunk->decoded = true;
+        changed_.notify_all();
+    }
+}
+
+void ParallelDecoder::decode(Chunk& chunk, AVCodecContext* decoder, AVFrame* frame) {
+    // What the preroll packets give is dropped: frames are told apart by the packet they
+    // came from, which the decoder hands on as the frame's pts.
+    for (std::size_t i = 0; i < chunk.packets.size(); ++i)
+        chunk.packets[i]->pts = static_cast<std::int64_t>(i);
+    const auto receive = [&] {
+        while (avcodec_receive_frame(decoder, frame) >= 0) {
+            if (frame->pts >= chunk.preroll)
+                append(chunk, frame);
+            av_frame_unref(frame);
+        }
+    };
+    for (const PacketPtr& packet : chunk.packets) {
+        avcodec_send_packet(decoder, packet.get()); // damaged data is skipped, as players do
+        receive();
+    }
+    avcodec_send_packet(decoder, nullptr);
+    receive();
+    chunk.packets.clear();
+}
+
+std::shared_ptr<ParallelDecoder::Chunk> ParallelDecoder::spareChunk() {
+    const std::lock_guard lock(mutex_);
+    if (spare_.empty())
+        return std::make_shared<Chunk>();
+    std::shared_ptr<Chunk> chunk = std::move(spare_.back());
+    spare_.pop_back();
+    chunk->packets.clear();
+    chunk->preroll = 0;
+    chunk->usedPieces = 0;
+    chunk->decoded = false;
+    return chunk;
+}
+
+void ParallelDecoder::append(Chunk& chunk, const AVFrame* frame) {
+    const int channels = frame->ch_layout.nb_channels;
+    const std::uint64_t mask =
+        frame->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? frame->ch_layout.u.mask : 0;
+    Piece* piece = chunk.usedPieces ? &chunk.pieces[chunk.usedPieces - 1] : nullptr;
+    if (!piece || piece->format != frame->format || piece->rate != frame->sample_rate ||
+        piece->channels != channels || piece->layoutMask != mask) {
+        if (chunk.usedPieces == static_cast<int>(chunk.pieces.size()))
+            chunk.pieces.emplace_back();
+        piece = &chunk.pieces[chunk.usedPieces++];
+        piece->format = frame->format;
+        piece->rate = frame->sample_rate;
+        piece->channels = channels;
+        piece->layoutMask = mask;
+        piece->samples = 0;
+    }
+    const auto format = static_cast<AVSampleFormat>(frame->format);
+    const bool planar = av_sample_fmt_is_planar(format);
+    const std::size_t planes = planar ? channels : 1;
+    const std::size_t step = av_get_bytes_per_sample(format) * (planar ? 1 : channels);
+    piece->planes.resize(planes);
+    for (std::size_t p = 0; p < planes; ++p) {
+        std::vector<std::uint8_t>& block = piece->planes[p];
+        const std::size_t at = piece->samples * step;
+        const std::size_t need = at + frame->nb_samples * step;
+        // The block keeps its size from earlier use: grown only when short, never cleared.
+        if (block.size() < need)
+            block.resize(need);
+        std::memcpy(block.data() + at, frame->extended_data[p], frame->nb_samples * step);
+    }
+    piece->samples += frame->nb_samples;
+}
+
+const AVFrame* ParallelDecoder::next() {
+    while (true) {
+        if (current_ && currentPiece_ < current_->usedPieces) {
+            Piece& piece = current_->pieces[currentPiece_++];
+            AVFrame* view = view_.get();
+            av_frame_unref(view);
+            view->format = piece.format;
+            view->sample_rate = piece.rate;
+            view->nb_samples = piece.samples;
+            if (piece.layoutMask)
+                av_channel_layout_from_mask(&view->ch_layout, piece.layoutMask);
+            else
+                av_channel_layout_default(&view->ch_layout, piece.channels);
+            if (piece.planes.size() > AV_NUM_DATA_POINTERS)
+                throw std::runtime_error("the input has too many channels");
+            for (std::size_t p = 0; p < piece.planes.size(); ++p)
+                view->data[p] = piece.planes[p].data();
+            view->extended_data = view->data;
+            return view;
+        }
+        std::unique_lock lock(mutex_);
+        if (current_) {
+            chunks_.pop_front();
+            --nextToDecode_;
+            spare_.push_back(std::move(current_));
+            changed_.notify_all();
+        }
+        changed_.wait(lock, [&] {
+            return (!chunks_.empty() && chunks_.front()->decoded) || (readDone_ && chunks_.empty());
+        });
+        if (chunks_.empty()) {
+            if (!readError_.empty())
+                throw std::runtime_error(readError_);
+            return nullptr;
+        }
+        current_ = chunks_.front();
+        currentPiece_ = 0;
+        position_ = current_->position;
+    }
+}
+
+} // namespace transcoder
