@@ -65,8 +65,12 @@ int main(int argc, char* argv[]) {
     }
     const QString input = QString::fromLocal8Bit(argv[1]);
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    setMessageHandler(
-        [](const ShownMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.text)); });
+    // Every save after the first replaces the one before it.
+    setMessageHandler([](ShownMessage& m) {
+        m.yes = true;
+        if (!m.question)
+            std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+    });
     QTemporaryDir dir;
 
     Form1 window;
