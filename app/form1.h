@@ -174,6 +174,8 @@ private:
     void setupKeysAndAccess();
     // The status line's text; its accessible name follows it.
     void setStatusText(const QString& text);
+    // The transcoder's reported progress (0 to 1) on the status bar.
+    void showRunProgress(double fraction);
     void syncStatusName();
     void reinitialiseAudio();
     void abandonLoad(const QString& text, const QString& title);

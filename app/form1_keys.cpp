@@ -87,6 +87,11 @@ void Form1::setStatusText(const QString& text) {
     syncStatusName();
 }
 
+void Form1::showRunProgress(double fraction) {
+    ProgressBar1->setMaximum(kProgressSteps);
+    ProgressBar1->setValue(static_cast<int>(fraction * kProgressSteps));
+}
+
 void Form1::syncStatusName() {
     const QString text = ProgressBar1->text().trimmed();
     // Setting the name tells a screen reader that it changed.

@@ -116,10 +116,8 @@ void Form1::LoadMedia(QString FileName) {
         QString errorLine;
         // The bar runs once while converting, as the transcoder reports, and again while scanning.
         const std::int32_t exitCode =
-            ConvertToWav(txtAudioFile->text(), tempWavPath(), &errorLine, [this](double fraction) {
-                ProgressBar1->setMaximum(kProgressSteps);
-                ProgressBar1->setValue(static_cast<int>(fraction * kProgressSteps));
-            });
+            ConvertToWav(txtAudioFile->text(), tempWavPath(), &errorLine,
+                         [this](double fraction) { showRunProgress(fraction); });
         QCoreApplication::processEvents();
         if (exitCode == kShellWaitEnded) { // stopped on purpose: nothing to report
             abandonLoad({}, {});

@@ -230,10 +230,8 @@ void Form1::SaveCuttedAudio() {
         provideCoder();
         // A save long enough to report runs the bar; a short one keeps it full.
         const std::int32_t exitCode =
-            ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine, [this](double fraction) {
-                ProgressBar1->setMaximum(kProgressSteps);
-                ProgressBar1->setValue(static_cast<int>(fraction * kProgressSteps));
-            });
+            ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine,
+                         [this](double fraction) { showRunProgress(fraction); });
         if (exitCode == kShellWaitEnded)
             removePartFiles(outputPath);
         removeCoder();

@@ -7,6 +7,7 @@
 #include "app/selection_slider.h"
 #include "app/settings_store.h"
 #include "audio/mod_bass.h"
+#include "tests/support/processes.h"
 #include "tests/support/test_audio.h"
 
 #include <QAccessible>
@@ -29,16 +30,6 @@ const QString kUnset = QStringLiteral("00:00:00");
 
 DWORD channelState(const Form1& w) {
     return BASS_ChannelIsActive(static_cast<DWORD>(w.hStream));
-}
-
-// True while some process's command line names text (a transcoder run on that file).
-bool processNaming(const QString& text) {
-    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text.toUtf8()))
-            return true;
-    }
-    return false;
 }
 
 // The folder a file dialog shows, as the file system spells it.
@@ -354,7 +345,7 @@ private Q_SLOTS:
         connect(&poll, &QTimer::timeout, &w, [&] {
             const bool started =
                 saving ? !QDir(path("out")).entryList(QDir::Hidden | QDir::Files).isEmpty()
-                       : processNaming(input);
+                       : testprocess::processNaming(input);
             if (!started)
                 return;
             poll.stop();
@@ -381,7 +372,7 @@ private Q_SLOTS:
         QTEST(statusName, "status");
         // Stopped on purpose: nothing to report.
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
-        QVERIFY(!processNaming(input));
+        QVERIFY(!testprocess::processNaming(input));
         QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(w.isVisible());
         QVERIFY(!w.isSaving());

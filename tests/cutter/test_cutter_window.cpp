@@ -7,6 +7,7 @@
 #include "audio/mod_bass.h"
 #include "cutter/mod_shell32.h"
 #include "share/share_links.h"
+#include "tests/support/processes.h"
 #include "tests/support/test_audio.h"
 
 #include <QApplication>
@@ -39,16 +40,6 @@ double probedSeconds(const QString& path) {
                  QStringLiteral("default=nw=1:nk=1"), path});
     probe.waitForFinished();
     return probe.readAllStandardOutput().trimmed().toDouble();
-}
-
-// True while some process's command line names text (a transcoder run on that file).
-bool processNaming(const QString& text) {
-    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text.toUtf8()))
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -450,7 +441,7 @@ private Q_SLOTS:
         connect(&poll, &QTimer::timeout, &w, [&] {
             const bool started =
                 saving ? !QDir(path("out")).entryList(QDir::Hidden | QDir::Files).isEmpty()
-                       : QFile::exists(coder) && processNaming(input);
+                       : QFile::exists(coder) && testprocess::processNaming(input);
             if (started) {
                 poll.stop();
                 if (closing)
@@ -477,7 +468,7 @@ private Q_SLOTS:
         if (closing)
             QTRY_VERIFY(!w.isVisible());
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
-        QVERIFY(!processNaming(input));
+        QVERIFY(!testprocess::processNaming(input));
         QVERIFY(!QFile::exists(coder));
         QCOMPARE(QFile::exists(tempWav()), saving && !closing);
         if (!closing) {

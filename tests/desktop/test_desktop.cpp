@@ -122,21 +122,6 @@ class TestDesktop : public QObject {
         return false;
     }
 
-    // Presses Return in the box with that title until it is gone.
-    bool answer(QProcess& quillet, const QString& title) {
-        const QString box = waitForWindow(quillet.processId(), title, 300);
-        if (box.isEmpty())
-            return false;
-        for (int i = 0; i < 20; ++i) {
-            focus(box);
-            key(QStringLiteral("Return"));
-            QTest::qWait(300);
-            if (windows(quillet.processId(), QStringLiteral("^%1$").arg(title)).isEmpty())
-                return true;
-        }
-        return false;
-    }
-
 private Q_SLOTS:
     void initTestCase() {
         if (qEnvironmentVariableIsEmpty("QUILLET_X_DISPLAY"))
@@ -236,7 +221,7 @@ private Q_SLOTS:
         }
 
         click(window, m_save);
-        QVERIFY2(answer(quillet, QStringLiteral("Done Saved")), "no Done Saved box");
+        QVERIFY2(answerBox(quillet, QStringLiteral("Done Saved")), "no Done Saved box");
         const QString output = out + QStringLiteral("spoken words_cutted.") + format.toLower();
         const Probe probed = probe(output);
         QTEST(probed.codec, "codec");
@@ -269,7 +254,7 @@ private Q_SLOTS:
         click(window, m_endCut);
         QTest::qWait(300);
         click(window, m_save);
-        QVERIFY2(answer(quillet, QStringLiteral("Save Failed")), "no Save Failed box");
+        QVERIFY2(answerBox(quillet, QStringLiteral("Save Failed")), "no Save Failed box");
         QVERIFY(!QFile::exists(QStringLiteral("/proc/spoken words_cutted.wav")));
         QVERIFY(!QFile::exists(program.filePath(QStringLiteral("coder.exe"))));
         QCOMPARE(quillet.state(), QProcess::Running);

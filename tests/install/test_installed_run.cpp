@@ -88,20 +88,6 @@ class TestInstalledRun : public QObject {
         return line + args;
     }
 
-    bool answer(QProcess& quillet, const QString& title) {
-        const QString box = waitForWindow(quillet.processId(), title, 300);
-        if (box.isEmpty())
-            return false;
-        for (int i = 0; i < 20; ++i) {
-            focus(box);
-            key(QStringLiteral("Return"));
-            QTest::qWait(300);
-            if (windows(quillet.processId(), QStringLiteral("^%1$").arg(title)).isEmpty())
-                return true;
-        }
-        return false;
-    }
-
 private Q_SLOTS:
     void initTestCase() {
         if (qEnvironmentVariableIsEmpty("QUILLET_X_DISPLAY"))
@@ -218,7 +204,7 @@ private Q_SLOTS:
         click(window, m_endCut);
         QTest::qWait(300);
         click(window, m_save);
-        QVERIFY2(answer(quillet, QStringLiteral("Done Saved")), "no Done Saved box");
+        QVERIFY2(answerBox(quillet, QStringLiteral("Done Saved")), "no Done Saved box");
         const QString output = home(QStringLiteral("out/tune_cutted.wav"));
         const double seconds = testaudio::decodedSeconds(output, 44100);
         QVERIFY2(std::round(seconds) >= 1 && std::round(seconds) <= 4,

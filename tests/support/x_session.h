@@ -81,4 +81,19 @@ struct Reaper {
     }
 };
 
+// Presses Return in the program's box with that title until the box is gone.
+inline bool answerBox(const QProcess& program, const QString& title) {
+    const QString box = waitForWindow(program.processId(), title, 300);
+    if (box.isEmpty())
+        return false;
+    for (int i = 0; i < 20; ++i) {
+        focus(box);
+        key(QStringLiteral("Return"));
+        QTest::qWait(300);
+        if (windows(program.processId(), QStringLiteral("^%1$").arg(title)).isEmpty())
+            return true;
+    }
+    return false;
+}
+
 } // namespace xsession
