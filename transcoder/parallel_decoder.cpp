@@ -1,6 +1,7 @@
 #include "transcoder/parallel_decoder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -104,14 +105,17 @@ void ParallelDecoder::decodeChunks() {
     const AVStream* stream = format_->streams[streamIndex_];
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     CodecContextPtr decoder(avcodec_alloc_context3(codec));
-    if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0)
-        decoder.reset();
-    if (decoder) {
+    // A decoder that cannot be set up fails the run: its chunks would otherwise come back empty.
+    std::string failure;
+    int rc =
+        decoder ? avcodec_parameters_to_context(decoder.get(), stream->codecpar) : AVERROR(ENOMEM);
+    if (rc >= 0) {
         decoder->pkt_timebase = stream->time_base;
         decoder->thread_count = 1;
-        if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
-            decoder.reset();
+        rc = avcodec_open2(decoder.get(), codec, nullptr);
     }
+    if (rc < 0)
+        failure = "cannot decode its audio (" + avErrorText(rc) + ")";
     FramePtr frame = makeFrame();
     while (true) {
         std::shared_ptr<Chunk> chunk;
@@ -122,11 +126,12 @@ void ParallelDecoder::decodeChunks() {
                 return;
             chunk = chunks_[nextToDecode_++];
         }
-        if (decoder) {
+        if (failure.empty()) {
             decode(*chunk, decoder.get(), frame.get());
             avcodec_flush_buffers(decoder.get());
         }
         const std::lock_guard lock(mutex_);
+        chunk->error = failure;
         chunk->decoded = true;
         changed_.notify_all();
     }
@@ -163,6 +168,7 @@ std::shared_ptr<ParallelDecoder::Chunk> ParallelDecoder::spareChunk() {
     chunk->preroll = 0;
     chunk->usedPieces = 0;
     chunk->decoded = false;
+    chunk->error.clear();
     return chunk;
 }
 
@@ -234,6 +240,8 @@ const AVFrame* ParallelDecoder::next() {
                 throw std::runtime_error(readError_);
             return nullptr;
         }
+        if (!chunks_.front()->error.empty())
+            throw std::runtime_error(chunks_.front()->error);
         current_ = chunks_.front();
         currentPiece_ = 0;
         position_ = current_->position;

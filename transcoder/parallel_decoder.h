@@ -58,6 +58,7 @@ private:
         int usedPieces = 0;
         std::int64_t position = 0;
         bool decoded = false;
+        std::string error; // why it could not be decoded
     };
 
     void readAll();
