@@ -8,9 +8,11 @@ quillet_services_start() {
     unset PULSE_SERVER
     export QUILLET_SOUND_SERVER=pulseaudio-null-sink
     # Without norewinds the null sink renders ahead up to two seconds of silence while no stream
-    # plays, and every newly started stream then waits that long before it is heard.
+    # plays, and every newly started stream then waits that long before it is heard. The socket
+    # lies in a private folder and takes clients without a cookie: tests run with homes of their own.
     pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-        --load="module-null-sink sink_name=null norewinds=1" --load=module-native-protocol-unix \
+        --load="module-null-sink sink_name=null norewinds=1" \
+        --load="module-native-protocol-unix auth-anonymous=1" \
         >/dev/null 2>&1
     for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
     pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; return 1; }
