@@ -15,8 +15,11 @@ namespace transcoder {
 
 namespace {
 
-// About five seconds of MP3 a chunk; a few chunks at most wait in memory.
+// A chunk ends at whichever comes first: about eight seconds of MP3 in packets, or eight
+// seconds of sound (a FLAC packet holds 4096 samples or more, and 24-bit samples decode to four
+// bytes each); a few chunks at most wait in memory.
 constexpr std::size_t kChunkPackets = 300;
+constexpr std::int64_t kChunkMs = 8000;
 constexpr std::size_t kChunksAhead = 2;
 
 } // namespace
@@ -64,6 +67,8 @@ void ParallelDecoder::readAll() {
         return true;
     };
     std::string error;
+    const AVRational timeBase = format_->streams[streamIndex_]->time_base;
+    std::int64_t chunkMs = 0;
     while (true) {
         PacketPtr packet = makePacket();
         const int rc = av_read_frame(format_, packet.get());
@@ -78,6 +83,7 @@ void ParallelDecoder::readAll() {
         if (packet->stream_index != streamIndex_)
             continue;
         if (chunk->packets.empty()) {
+            chunkMs = 0;
             chunk->position = packet->pos;
             chunk->preroll = static_cast<int>(tail.size());
             for (const PacketPtr& earlier : tail)
@@ -88,8 +94,12 @@ void ParallelDecoder::readAll() {
             if (tail.size() > static_cast<std::size_t>(preroll_))
                 tail.erase(tail.begin());
         }
+        if (packet->duration > 0)
+            chunkMs += av_rescale_q(packet->duration, timeBase, AVRational{1, 1000});
         chunk->packets.push_back(std::move(packet));
-        if (chunk->packets.size() - chunk->preroll >= kChunkPackets && !hand())
+        const bool full =
+            chunk->packets.size() - chunk->preroll >= kChunkPackets || chunkMs >= kChunkMs;
+        if (full && !hand())
             return;
     }
     if (!chunk->packets.empty() && !hand())
