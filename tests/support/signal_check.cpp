@@ -19,12 +19,9 @@ Run run(const QString& program, const QStringList& args, int timeoutMs,
     Run r;
     if (!p.waitForFinished(timeoutMs)) {
         r.timedOut = p.state() != QProcess::NotRunning;
-        // SIGTERM first, so that the program may remove what it was writing.
-        p.terminate();
-        if (!p.waitForFinished(2000)) {
-            p.kill();
-            p.waitForFinished();
-        }
+        p.terminate(); // first, so that the program may remove what it was writing
+        if (!p.waitForFinished(2000))
+            p.kill(), p.waitForFinished();
     } else if (p.exitStatus() == QProcess::NormalExit) {
         r.exitCode = p.exitCode();
     }
@@ -34,23 +31,23 @@ Run run(const QString& program, const QStringList& args, int timeoutMs,
 }
 
 bool ffmpeg(const QStringList& args) {
-    return run(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-v", "error", "-y"} + args)
+    return run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y"} + args).exitCode == 0;
+}
+
+bool synth(const QString& path, int rate, int channels, double seconds, const QStringList& args) {
+    return run("sox",
+               QStringList{"-R", "-n", "-r", QString::number(rate), "-c", QString::number(channels),
+                           "-b", "16", path, "synth", QString::number(seconds)} +
+                   args)
                .exitCode == 0;
 }
 
-bool synth(const QString& path, int rate, int channels, double seconds,
-           const QStringList& synthArgs) {
-    const QStringList args{
-        "-R", "-n", "-r",    QString::number(rate),   "-c", QString::number(channels), "-b",
-        "16", path, "synth", QString::number(seconds)};
-    return run(QStringLiteral("sox"), args + synthArgs).exitCode == 0;
-}
-
 bool tone(const QString& path, int rate, int channels, double seconds, const QStringList& encoder) {
-    const QStringList sine(channels, QStringLiteral("0.5*sin(2*PI*1000*t)"));
-    const QString source =
-        QStringLiteral("aevalsrc=%1:s=%2:d=%3").arg(sine.join('|')).arg(rate).arg(seconds);
-    return ffmpeg(QStringList{"-f", "lavfi", "-i", source} + encoder + QStringList{path});
+    const QStringList sine(channels, "0.5*sin(2*PI*1000*t)");
+    return ffmpeg(
+        QStringList{"-f", "lavfi", "-i",
+                    QString("aevalsrc=%1:s=%2:d=%3").arg(sine.join('|')).arg(rate).arg(seconds)} +
+        encoder + QStringList{path});
 }
 
 bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes, qsizetype size) {
@@ -63,39 +60,33 @@ bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes, qsize
     return f.resize(0) && f.write(all) == all.size();
 }
 
-Audio load(const QString& path) {
+Audio decode(const QString& path, const QStringList& outputOptions) {
     QFile f(path);
-    if (!path.endsWith(QStringLiteral(".wav")))
-        return decode(path);
-    return f.open(QIODevice::ReadOnly) ? parseWav(f.readAll()) : Audio{};
+    if (path.endsWith(".wav") && outputOptions.isEmpty())
+        return f.open(QIODevice::ReadOnly) ? parseWav(f.readAll()) : Audio{};
+    const Run r =
+        run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
+                          outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
+    return r.exitCode == 0 ? parseWav(r.output) : Audio{};
 }
 
-std::vector<Audio> loadAll(const QStringList& paths) {
-    QStringList inputs, outputs, decoded;
+std::vector<Audio> decodeAll(const QStringList& paths) {
+    QStringList inputs, outputs;
     for (const QString& p : paths)
-        if (!p.endsWith(QStringLiteral(".wav"))) {
-            decoded << p + ".decoded.wav";
-            inputs << "-i" << p;
-            outputs << "-map" << QString::number(decoded.size() - 1) + ":a:0"
+        if (!p.endsWith(".wav")) {
+            outputs << "-map" << QString::number(inputs.size() / 2) + ":a:0"
                     << "-c:a"
-                    << "pcm_f32le" << decoded.back();
+                    << "pcm_f32le" << p + ".decoded.wav";
+            inputs << "-i" << p;
         }
-    const bool together =
-        decoded.isEmpty() || ffmpeg(inputs + outputs); // else each file alone, to tell which fails
+    // Else each file alone, to tell which one fails.
+    const bool together = inputs.isEmpty() || ffmpeg(inputs + outputs);
     std::vector<Audio> all;
     for (const QString& p : paths) {
-        const bool wav = p.endsWith(QStringLiteral(".wav"));
-        all.push_back(load(wav || !together ? p : p + ".decoded.wav"));
+        all.push_back(decode(p.endsWith(".wav") || !together ? p : p + ".decoded.wav"));
         QFile::remove(p + ".decoded.wav");
     }
     return all;
-}
-
-Audio mono(Audio a) {
-    for (std::size_t i = 0; a.channels.size() == 2 && i < a.channels[0].size(); ++i)
-        a.channels[0][i] = (a.channels[0][i] + a.channels[1][i]) / 2;
-    a.channels.resize(1);
-    return a;
 }
 
 Audio parseWav(const QByteArray& wav) {
@@ -112,16 +103,14 @@ Audio parseWav(const QByteArray& wav) {
             bits = u16(at + 22);
         } else if (id == "data" && channels > 0 && (bits == 16 || bits == 32)) {
             // A piped WAV states no length (all ones): take what is there.
-            const qsizetype bytes = std::min<qsizetype>(wav.size() - at - 8, size);
-            const qsizetype frames = bytes / (channels * bits / 8);
+            const qsizetype frames =
+                std::min<qsizetype>(wav.size() - at - 8, size) / (channels * bits / 8);
             a.channels.assign(channels, std::vector<float>(frames));
             for (qsizetype i = 0; i < frames * channels; ++i) {
                 const char* p = wav.constData() + at + 8 + i * bits / 8;
-                float v;
+                float v = qFromLittleEndian<qint16>(p) / 32768.0f;
                 if (bits == 32)
                     std::memcpy(&v, p, 4);
-                else
-                    v = qFromLittleEndian<qint16>(p) / 32768.0f;
                 a.channels[i % channels][i / channels] = v;
             }
             return a;
@@ -129,13 +118,6 @@ Audio parseWav(const QByteArray& wav) {
         at += 8 + size + (size & 1);
     }
     return {};
-}
-
-Audio decode(const QString& path, const QStringList& outputOptions) {
-    const Run r = run(QStringLiteral("ffmpeg"),
-                      QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
-                          outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
-    return r.exitCode == 0 ? parseWav(r.output) : Audio{};
 }
 
 double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz, double windowMs,
@@ -146,7 +128,7 @@ double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz
     const double w = 2 * std::numbers::pi * freqHz / rate;
     double worst = -400;
     for (qsizetype start = from; start + window <= to; start += window) {
-        // Normal equations of the fit y = a*s + b*c + d over the window.
+        // The normal equations of y = a sin + b cos + c, solved by elimination.
         double m[3][4] = {};
         for (qsizetype n = start; n < start + window; ++n) {
             const double basis[3] = {std::sin(w * double(n)), std::cos(w * double(n)), 1.0};
@@ -157,11 +139,9 @@ double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz
             }
         }
         for (int i = 0; i < 3; ++i)
-            for (int k = i + 1; k < 3; ++k) {
-                const double f = m[k][i] / m[i][i];
-                for (int j = i; j < 4; ++j)
-                    m[k][j] -= f * m[i][j];
-            }
+            for (int k = i + 1; k < 3; ++k)
+                for (int j = 3; j >= i; --j)
+                    m[k][j] -= m[k][i] / m[i][i] * m[i][j];
         double x[3];
         for (int i = 2; i >= 0; --i) {
             x[i] = m[i][3];
@@ -176,9 +156,8 @@ double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz
             residual += e * e;
         }
         const double toneRms = std::sqrt((x[0] * x[0] + x[1] * x[1]) / 2);
-        const double residualRms = std::sqrt(residual / double(window));
-        worst = std::max(
-            worst, toneRms < 1e-6 ? 0.0 : 20 * std::log10(std::max(residualRms, 1e-20) / toneRms));
+        const double residualRms = std::max(std::sqrt(residual / double(window)), 1e-20);
+        worst = std::max(worst, toneRms < 1e-6 ? 0.0 : 20 * std::log10(residualRms / toneRms));
     }
     return worst;
 }
