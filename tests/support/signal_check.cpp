@@ -128,31 +128,19 @@ double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz
     const double w = 2 * std::numbers::pi * freqHz / rate;
     double worst = -400;
     for (qsizetype start = from; start + window <= to; start += window) {
-        // The normal equations of y = a sin + b cos + c, solved by elimination.
-        double m[3][4] = {};
+        // Least squares of y = a sin + b cos over the window, solved in closed form.
+        double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0;
         for (qsizetype n = start; n < start + window; ++n) {
-            const double basis[3] = {std::sin(w * double(n)), std::cos(w * double(n)), 1.0};
-            for (int i = 0; i < 3; ++i) {
-                for (int j = 0; j < 3; ++j)
-                    m[i][j] += basis[i] * basis[j];
-                m[i][3] += basis[i] * samples[n];
-            }
+            const double sn = std::sin(w * double(n)), cn = std::cos(w * double(n));
+            ss += sn * sn, cc += cn * cn, sc += sn * cn, ys += samples[n] * sn,
+                yc += samples[n] * cn;
         }
-        for (int i = 0; i < 3; ++i)
-            for (int k = i + 1; k < 3; ++k)
-                for (int j = 3; j >= i; --j)
-                    m[k][j] -= m[k][i] / m[i][i] * m[i][j];
-        double x[3];
-        for (int i = 2; i >= 0; --i) {
-            x[i] = m[i][3];
-            for (int j = i + 1; j < 3; ++j)
-                x[i] -= m[i][j] * x[j];
-            x[i] /= m[i][i];
-        }
+        const double det = ss * cc - sc * sc;
+        const double x[2] = {(ys * cc - yc * sc) / det, (yc * ss - ys * sc) / det};
         double residual = 0;
         for (qsizetype n = start; n < start + window; ++n) {
             const double e =
-                samples[n] - x[0] * std::sin(w * double(n)) - x[1] * std::cos(w * double(n)) - x[2];
+                samples[n] - x[0] * std::sin(w * double(n)) - x[1] * std::cos(w * double(n));
             residual += e * e;
         }
         const double toneRms = std::sqrt((x[0] * x[0] + x[1] * x[1]) / 2);

@@ -44,7 +44,7 @@ Audio decode(const QString& path, const QStringList& outputOptions = {});
 std::vector<Audio> decodeAll(const QStringList& paths);
 Audio parseWav(const QByteArray& wav); // 16-bit integer or 32-bit float samples, any chunk order
 
-// Per window of windowMs in [from, to): least-squares fit of a tone at freqHz plus an offset, and
+// Per window of windowMs in [from, to): least-squares fit of a tone at freqHz, and
 // the residual against the tone in dB. The worst window: about -90 dB for a clean 16-bit tone,
 // -20 dB where a click falls, 0 dB where the tone is missing.
 double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz,
