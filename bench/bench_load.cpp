@@ -1,6 +1,7 @@
 // Loading a long file into the window, side by side with the transcoder's conversion of the same
-// file alone; the cost of a waveform redraw while scrolling; the CPU the window uses while
-// playing; the peak memory with the file loaded. Run by bench/load.sh.
+// file alone and with the ffmpeg command line's (ffmpeg -i FILE -f wav out.wav); the cost of a
+// waveform redraw while scrolling; the CPU the window uses while playing; the peak memory with the
+// file loaded. Run by bench/load.sh.
 #include "app/form1.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
@@ -16,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -79,13 +81,22 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "no audio output device\n");
         return 1;
     }
-    std::vector<double> convert, load;
+    std::vector<double> convert, load, ffmpeg;
+    const QString aloneWav = dir.filePath(QStringLiteral("alone.wav"));
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer timer;
         timer.start();
-        ConvertToWav(input, dir.filePath(QStringLiteral("alone.wav")));
+        ConvertToWav(input, aloneWav);
         convert.push_back(timer.nsecsElapsed() / 1e9);
-        QFile::remove(dir.filePath(QStringLiteral("alone.wav")));
+        QFile::remove(aloneWav);
+
+        timer.restart();
+        QProcess::execute(QStringLiteral("ffmpeg"),
+                          {QStringLiteral("-nostdin"), QStringLiteral("-v"),
+                           QStringLiteral("error"), QStringLiteral("-i"), input,
+                           QStringLiteral("-f"), QStringLiteral("wav"), aloneWav});
+        ffmpeg.push_back(timer.nsecsElapsed() / 1e9);
+        QFile::remove(aloneWav);
 
         timer.restart();
         window.LoadMedia(input);
@@ -99,6 +110,10 @@ int main(int argc, char* argv[]) {
     const double loadMedian = median(load);
     std::printf("load to Ready          %7.2f s   conversion alone %7.2f s   ratio %.2f x\n",
                 loadMedian, convertMedian, loadMedian / convertMedian);
+    std::printf("load to Ready          %7.2f s   ffmpeg -f wav    %7.2f s   ratio %.2f x\n",
+                loadMedian, median(ffmpeg), loadMedian / median(ffmpeg));
+    if (qEnvironmentVariableIsSet("QUILLET_BENCH_LOAD_ONLY"))
+        return 0;
 
     std::vector<double> draws;
     for (int p = 0; p <= window.nWaveLast; p += std::max(1, window.nWaveLast / 2000)) {

@@ -4,7 +4,9 @@
 #   2. a 30-second cut at the end of a 60-minute WAV to MP3 192 kbit/s, against ffmpeg with the
 #      window's option order (-ss after -i) and with -ss before -i;
 #   3. a 20-minute stretch of the same WAV to MP3 at 48000 Hz (resampled), the same line for both;
-#   4. peak memory of each run.
+#   4. a 60-minute 24-bit 48 kHz FLAC converted to WAV (the window's temp.wav is 44100 Hz, so
+#      codec.dll resamples; ffmpeg is measured with the plain line and with -ar 44100);
+#   5. peak memory of each run.
 # Each run is repeated RUNS times (default 5) and the median is reported.
 # Usage: bash bench/transcoder.sh [BUILD_DIR]   (default: build/)
 set -euo pipefail
@@ -19,6 +21,7 @@ trap 'rm -rf "$work"' EXIT
 echo "generating 60 minutes of stereo audio..."
 sox -n -r 44100 -c 2 -b 16 "$work/temp.wav" synth 3600 sine 440 sine 660 vol 0.4
 ffmpeg -v error -y -i "$work/temp.wav" -c:a libmp3lame -b:a 192k "$work/long.mp3"
+sox -n -r 48000 -c 2 -b 24 "$work/deep.flac" synth 3600 sine 440 sine 660 vol 0.4
 
 # measure NAME CMD...: prints the median wall time (s) and the median peak RSS (KiB).
 measure() {
@@ -44,6 +47,11 @@ conv_ours=$(measure "$codec" -i "$work/long.mp3" -f wav "$work/ours.wav")
 conv_ff=$(measure ffmpeg -y -i "$work/long.mp3" -f wav "$work/ff.wav")
 # The same conversion held to one processor: codec.dll then decodes on one thread.
 conv_one=$(measure taskset -c 0 "$codec" -i "$work/long.mp3" -f wav "$work/one.wav")
+flac_ours=$(measure "$codec" -i "$work/deep.flac" -f wav "$work/ours.wav")
+flac_ff=$(measure ffmpeg -y -i "$work/deep.flac" -f wav "$work/ff.wav")
+flac_ff_same=$(measure ffmpeg -y -i "$work/deep.flac" -ar 44100 -f wav "$work/ff.wav")
+flac_one=$(measure taskset -c 0 "$codec" -i "$work/deep.flac" -f wav "$work/one.wav")
+rm -f "$work/deep.flac" "$work/ours.wav" "$work/ff.wav" "$work/one.wav"
 cut_ours=$(measure "$codec" -i "$work/temp.wav" -t 00:00:30 -ss 00:59:00 -ab 192 -ar 44100 -ac 2 \
   "$work/ours.mp3")
 cut_ff_after=$(measure ffmpeg -y -i "$work/temp.wav" -t 00:00:30 -ss 00:59:00 -ab 192k -ar 44100 \
@@ -59,6 +67,9 @@ long_ff=$(measure ffmpeg -y -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 192
 echo "median of $runs runs"
 report "60-min MP3 -> WAV" "$conv_ours" "$conv_ff"
 report "60-min MP3 -> WAV, codec.dll on one core" "$conv_one" "$conv_ff"
+report "60-min 24-bit 48 kHz FLAC -> WAV" "$flac_ours" "$flac_ff"
+report "the same, ffmpeg also resampling (-ar 44100)" "$flac_ours" "$flac_ff_same"
+report "the same, codec.dll on one core" "$flac_one" "$flac_ff"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss after -i)" "$cut_ours" "$cut_ff_after"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss before -i)" "$cut_ours" "$cut_ff_before"
 report "20-min stretch -> MP3 at 48000 Hz" "$long_ours" "$long_ff"
