@@ -15,12 +15,10 @@ namespace transcoder {
 
 namespace {
 
-// A chunk ends at whichever comes first: about eight seconds of MP3 in packets, or eight
-// seconds of sound (a FLAC packet holds 4096 samples or more, and 24-bit samples decode to four
-// bytes each); a few chunks at most wait in memory.
+// A chunk ends after 300 packets (about eight seconds of MP3) or six seconds of sound, whichever
+// comes first: a FLAC packet holds 4096 samples or more, and 24-bit samples decode to four bytes.
 constexpr std::size_t kChunkPackets = 300;
-constexpr std::int64_t kChunkMs = 8000;
-constexpr std::size_t kChunksAhead = 2;
+constexpr int kChunkSeconds = 6;
 
 } // namespace
 
@@ -36,7 +34,8 @@ std::optional<int> parallelPreroll(int codecId) {
 }
 
 ParallelDecoder::ParallelDecoder(AVFormatContext* format, int streamIndex, int preroll, int threads)
-    : format_(format), streamIndex_(streamIndex), preroll_(preroll), view_(makeFrame()) {
+    : format_(format), streamIndex_(streamIndex), preroll_(preroll),
+      maxChunks_(static_cast<std::size_t>(threads) + 1), view_(makeFrame()) {
     threads_.emplace_back([this] { readAll(); });
     for (int i = 0; i < threads; ++i)
         threads_.emplace_back([this] { decodeChunks(); });
@@ -57,7 +56,9 @@ void ParallelDecoder::readAll() {
     auto chunk = spareChunk();
     const auto hand = [&] {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || chunks_.size() < kChunksAhead; });
+        // The chunk being handed out stays in the queue: one more than the threads keeps every
+        // thread decoding while the caller writes.
+        changed_.wait(lock, [&] { return stopping_ || chunks_.size() < maxChunks_; });
         if (stopping_)
             return false;
         chunks_.push_back(std::move(chunk));
@@ -67,8 +68,10 @@ void ParallelDecoder::readAll() {
         return true;
     };
     std::string error;
-    const AVRational timeBase = format_->streams[streamIndex_]->time_base;
-    std::int64_t chunkMs = 0;
+    const AVStream* stream = format_->streams[streamIndex_];
+    const int rate = stream->codecpar->sample_rate;
+    const std::int64_t chunkLimit = rate > 0 ? std::int64_t{kChunkSeconds} * rate : INT64_MAX;
+    std::int64_t chunkSamples = 0;
     while (true) {
         PacketPtr packet = makePacket();
         const int rc = av_read_frame(format_, packet.get());
@@ -83,7 +86,7 @@ void ParallelDecoder::readAll() {
         if (packet->stream_index != streamIndex_)
             continue;
         if (chunk->packets.empty()) {
-            chunkMs = 0;
+            chunkSamples = 0;
             chunk->position = packet->pos;
             chunk->preroll = static_cast<int>(tail.size());
             for (const PacketPtr& earlier : tail)
@@ -94,11 +97,11 @@ void ParallelDecoder::readAll() {
             if (tail.size() > static_cast<std::size_t>(preroll_))
                 tail.erase(tail.begin());
         }
-        if (packet->duration > 0)
-            chunkMs += av_rescale_q(packet->duration, timeBase, AVRational{1, 1000});
+        if (packet->duration > 0 && rate > 0)
+            chunkSamples += av_rescale_q(packet->duration, stream->time_base, AVRational{1, rate});
         chunk->packets.push_back(std::move(packet));
         const bool full =
-            chunk->packets.size() - chunk->preroll >= kChunkPackets || chunkMs >= kChunkMs;
+            chunk->packets.size() - chunk->preroll >= kChunkPackets || chunkSamples >= chunkLimit;
         if (full && !hand())
             return;
     }

@@ -70,6 +70,7 @@ private:
     AVFormatContext* format_;
     int streamIndex_;
     int preroll_;
+    std::size_t maxChunks_; // in the queue, the one being handed out included
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Chunk>> chunks_; // in stream order, oldest first
