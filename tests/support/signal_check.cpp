@@ -70,25 +70,6 @@ Audio decode(const QString& path, const QStringList& outputOptions) {
     return r.exitCode == 0 ? parseWav(r.output) : Audio{};
 }
 
-std::vector<Audio> decodeAll(const QStringList& paths) {
-    QStringList inputs, outputs;
-    for (const QString& p : paths)
-        if (!p.endsWith(".wav")) {
-            outputs << "-map" << QString::number(inputs.size() / 2) + ":a:0"
-                    << "-c:a"
-                    << "pcm_f32le" << p + ".decoded.wav";
-            inputs << "-i" << p;
-        }
-    // Else each file alone, to tell which one fails.
-    const bool together = inputs.isEmpty() || ffmpeg(inputs + outputs);
-    std::vector<Audio> all;
-    for (const QString& p : paths) {
-        all.push_back(decode(p.endsWith(".wav") || !together ? p : p + ".decoded.wav"));
-        QFile::remove(p + ".decoded.wav");
-    }
-    return all;
-}
-
 Audio parseWav(const QByteArray& wav) {
     Audio a;
     int channels = 0, bits = 0;

@@ -40,8 +40,6 @@ struct Audio {
 // What ffmpeg decodes (gapless where the file says how) after the given output options; a .wav
 // file is read as it is unless options are given. Empty when that fails.
 Audio decode(const QString& path, const QStringList& outputOptions = {});
-// decode() of each file, the compressed ones in one ffmpeg run: its start-up is most of the cost.
-std::vector<Audio> decodeAll(const QStringList& paths);
 Audio parseWav(const QByteArray& wav); // 16-bit integer or 32-bit float samples, any chunk order
 
 // Per window of windowMs in [from, to): least-squares fit of a tone at freqHz, and

@@ -162,9 +162,8 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
                 amr ? "12.2k" : "192k", "-ar", QString::number(c.outRate()), "-ac", channels,
                 theirs});
         const Audio& ref = refs.at(c.outRate()).at(c.channels);
-        const std::vector<Audio> decoded = decodeAll({ours, theirs});
-        o.mine = measure(decoded[0], c, &ref);
-        o.theirs = measure(decoded[1], c, &ref);
+        o.mine = measure(decode(ours), c, &ref);
+        o.theirs = measure(decode(theirs), c, &ref);
         return o;
     }
     const QString in = makeInput(c, folder), out = folder + "/ours.wav";

@@ -220,25 +220,6 @@ private Q_SLOTS:
                  qPrintable(QString::number(frames)));
     }
 
-    // The temporary's name stays within the file system's limit for any valid name.
-    void longNames_data() {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("243 bytes") << QString(239, 'a') + ".mp3";
-        QTest::newRow("255 bytes") << QString(251, 'b') + ".wav";
-        QTest::newRow("255 bytes of three-byte letters")
-            << QString::fromUtf8("ü") + QString::fromUtf8("音").repeated(83) + ".mp3";
-    }
-    void longNames() {
-        QFETCH(QString, name);
-        const QString folder =
-            src(QString("long-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
-        QVERIFY(QDir().mkpath(folder));
-        const Run r = cut(src("tone.wav"), folder + "/" + name);
-        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
-        QVERIFY(std::abs(decode(folder + "/" + name).frames() - 44100) < 3 * 2048);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});
-    }
-
     void errors_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
