@@ -1,458 +1,293 @@
-// Marks, the random cut, the folder chooser, the export and the links on the real window, with
-// the real transcoder and the real audio layer.
-#include "app/form1.h"
-#include "app/format_time.h"
-#include "app/message_box.h"
-#include "app/selection_slider.h"
-#include "audio/mod_bass.h"
-#include "cutter/mod_shell32.h"
-#include "share/share_links.h"
+// Marks, the random cut, the export through the real transcoder, runs stopped half-way, the
+// folder chooser and the links, on the real window with the real audio layer.
 #include "tests/support/processes.h"
-#include "tests/support/test_audio.h"
+#include "tests/support/window_fixture.h"
 
-#include <QApplication>
-#include <QDesktopServices>
-#include <QFileDialog>
-#include <QMimeData>
-#include <QProcess>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QUrl>
+#include <QAccessible>
+#include <QRegularExpression>
+#include <QTime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <memory>
-
 namespace {
-
-QString tempWav() {
-    return Form1::programFile(QStringLiteral("temp.wav"));
+QString hms(int seconds) {
+    return QTime(0, 0).addSecs(seconds).toString("hh:mm:ss");
 }
-
-// Seconds of audio in a file, as ffprobe reads them.
-double probedSeconds(const QString& path) {
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                 QStringLiteral("format=duration"), QStringLiteral("-of"),
-                 QStringLiteral("default=nw=1:nk=1"), path});
-    probe.waitForFinished();
-    return probe.readAllStandardOutput().trimmed().toDouble();
-}
-
 } // namespace
-
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public Q_SLOTS:
-    void open(const QUrl& url) { urls << url; }
-};
 
 class TestCutterWindow : public QObject {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QTemporaryDir m_settings;
-    std::unique_ptr<Form1> m_window;
-    QList<ShownMessage> m_messages;
-    bool m_answerYes = false;
-    UrlCatcher m_urls;
+    WindowFixture f;
 
-    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
-
-    void load(const char* name) {
-        m_window->LoadMedia(path(name));
-        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
-        m_messages.clear();
+    // "@" stands for the test's folder, "~" for the home folder.
+    QString resolve(QString path) const {
+        return path == "~" ? QDir::homePath() : path.replace(u'@', f.dir.path());
     }
-
-    void mark(int begin, int end) {
-        Form1& w = *m_window;
-        w.Slider1->setValue(begin);
-        w.cmdBeginCut_Click();
-        w.Slider1->setValue(end);
-        w.cmdEndCut_Click();
+    QStringList written() const { return QDir(f.out()).entryList(QDir::Files | QDir::Hidden); }
+    QString state() const {
+        const Form1& w = *f.window;
+        return QStringLiteral("%1+%2/%3 %4-%5")
+            .arg(w.Slider1->selStart())
+            .arg(w.Slider1->selLength())
+            .arg(w.Slider1->maximum())
+            .arg(w.lblBeginCut->text(), w.lblEndCut->text());
     }
-
     void verifyIdle() {
-        Form1& w = *m_window;
-        QCOMPARE(w.ProgressBar1->format(), QStringLiteral(" Ready"));
+        const Form1& w = *f.window;
+        QCOMPARE(w.ProgressBar1->text(), " Ready");
         QCOMPARE(w.ProgressBar1->value(), 0);
-        QVERIFY(QApplication::overrideCursor() == nullptr);
-        QVERIFY(!w.isSaving());
-        QVERIFY(w.TabControl1->widget(1)->isEnabled());
-    }
-
-    // Runs the save command and returns the one message it showed.
-    ShownMessage save() {
-        m_messages.clear();
-        m_window->CommandBars_Execute(kCmdSaveCuttedAudio);
-        return m_messages.size() == 1 ? m_messages.first() : ShownMessage{};
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(w.TabControl1->widget(1)->isEnabled() && w.ctlOpenMediaFile->isEnabled());
+        QVERIFY(!QFile::exists(Form1::programFile("coder.exe")));
+        const QDir program(QCoreApplication::applicationDirPath());
+        QCOMPARE(program.entryList({".temp.wav.part-*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
 private Q_SLOTS:
     void initTestCase() {
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-        setMessageHandler([this](ShownMessage& m) {
-            m.yes = m_answerYes;
-            m_messages << m;
-        });
-        for (const char* scheme : {"http", "https", "file"})
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &m_urls, "open");
-        QVERIFY(testaudio::makeTone(path("long tone.wav"), 30));
-        QVERIFY(testaudio::makeTone(path("short.wav"), 5));
-        QVERIFY(QFile::copy(path("short.wav"), path("noextension")));
+        f.tone("tone.wav", 30);
+        f.tone("short.wav", 5);
+        QVERIFY(QFile::copy(f.path("short.wav"), f.path("noextension")));
     }
-
-    void cleanupTestCase() {
-        for (const char* scheme : {"http", "https", "file"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-    }
-
     void init() {
-        QFile::remove(tempWav());
-        m_messages.clear();
-        m_answerYes = false;
-        m_urls.urls.clear();
-        QDir(path("out")).removeRecursively();
-        QVERIFY(QDir().mkpath(path("out")));
-        m_window = std::make_unique<Form1>();
-        if (!BASS_Init(-1, 44100, 0, nullptr, nullptr))
+        if (!f.open())
             QSKIP("No audio output device (start the test services first)");
-        m_window->txtOutputFolder->setText(path("out") + QDir::separator());
-        m_window->chkAutoOpen->setChecked(false);
+        f.window->txtOutputFolder->setText(f.out());
     }
+    void cleanup() { f.close(); }
 
-    void cleanup() {
-        m_window->close();
-        m_window.reset();
-        BASS_Free();
+    // Begin Cut and End Cut set the stretch and its labels: a second Begin Cut starts over, an
+    // End Cut alone moves only its label, an end before the begin marks the stretch between,
+    // and a stretch may start at second 0. Every load, whether it succeeds or fails, clears
+    // the marks and puts the slider at 0. The file box cannot be typed into.
+    void marks_data() {
+        columns<QString, QString>({"steps", "marks"});
+        const char* const rows[][3] = {
+            {"begin", "at=5,cmdBeginCut", "5+0/30 00:00:05-00:00:00"},
+            {"begin, end", "at=5,cmdBeginCut,at=9,cmdEndCut", "5+4/30 00:00:05-00:00:09"},
+            {"begin again", "at=5,cmdBeginCut,at=9,cmdEndCut,at=12,cmdBeginCut",
+             "12+0/30 00:00:12-00:00:00"},
+            {"end alone", "at=12,cmdBeginCut,at=20,cmdEndCut,at=25,cmdEndCut",
+             "12+8/30 00:00:12-00:00:25"},
+            {"end before begin", "at=20,cmdBeginCut,at=14,cmdEndCut", "14+6/30 00:00:14-00:00:20"},
+            {"from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", "0+4/30 00:00:00-00:00:04"},
+            {"another load", "at=2,cmdBeginCut,at=5,cmdEndCut,at=7,load=short.wav",
+             "0+0/5 00:00:00-00:00:00"},
+            {"a failed load", "at=2,cmdBeginCut,at=5,cmdEndCut,at=7,load=missing.wav",
+             "0+0/0 00:00:00-00:00:00"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << row[1] << row[2];
     }
-
     void marks() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        w.Slider1->setValue(5);
-        w.cmdBeginCut_Click();
-        QVERIFY(w.bMarking);
-        QCOMPARE(w.Slider1->selStart(), 5);
-        QCOMPARE(w.Slider1->selLength(), 0);
-        QCOMPARE(w.lblBeginCut->text(), QStringLiteral("00:00:05"));
-        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:00"));
-        w.Slider1->setValue(9);
-        w.cmdEndCut_Click();
-        QVERIFY(!w.bMarking);
-        QCOMPARE(w.Slider1->selLength(), 4);
-        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:09"));
-
-        // A second Begin Cut starts over; End Cut without Begin Cut changes only its label.
-        w.Slider1->setValue(12);
-        w.cmdBeginCut_Click();
-        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:00"));
-        QCOMPARE(w.Slider1->selLength(), 0);
-        w.Slider1->setValue(20);
-        w.cmdEndCut_Click();
-        w.Slider1->setValue(25);
-        w.cmdEndCut_Click();
-        QCOMPARE(w.Slider1->selStart(), 12);
-        QCOMPARE(w.Slider1->selLength(), 8);
-        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:25"));
-
-        // An end before the begin marks the stretch between the two.
-        mark(20, 14);
-        QCOMPARE(w.Slider1->selStart(), 14);
-        QCOMPARE(w.Slider1->selLength(), 6);
-        QCOMPARE(w.lblBeginCut->text(), QStringLiteral("00:00:14"));
-        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:20"));
-        QVERIFY(!w.bMarking);
+        QFETCH(QString, steps);
+        f.load("tone.wav");
+        QTest::keyClicks(f.window->txtAudioFile, "other");
+        QCOMPARE(f.window->txtAudioFile->text(), f.path("tone.wav"));
+        f.steps(steps);
+        QTEST(state(), "marks");
+        QVERIFY(!steps.contains("load") || f.window->Slider1->value() == 0);
     }
 
+    // The random cut marks at least six seconds inside the file from second 1, or the longest
+    // such stretch of a shorter file, and leaves the play position alone.
     void randomCut_data() {
-        QTest::addColumn<QString>("file");
-        QTest::newRow("long") << "long tone.wav";
+        columns<QString>({"file"});
+        QTest::newRow("30 seconds") << "tone.wav";
         QTest::newRow("5 seconds") << "short.wav";
     }
     void randomCut() {
         QFETCH(QString, file);
-        Form1& w = *m_window;
-        load(file.toUtf8().constData());
+        Form1& w = *f.window;
+        f.load(file);
         w.Slider1->setValue(3);
         const int maximum = w.Slider1->maximum();
         for (int i = 0; i < 50; ++i) {
             w.CommandBars_Execute(kCmdRandomCut);
             const int begin = w.Slider1->selStart();
             const int end = begin + w.Slider1->selLength();
-            if (maximum >= 7)
-                QVERIFY(w.Slider1->selLength() >= 6);
-            else
-                QCOMPARE(w.Slider1->selLength(), maximum - 1);
-            QVERIFY(begin >= 1);
-            QVERIFY(end <= maximum);
-            QCOMPARE(w.lblBeginCut->text(), FormatTime(begin));
-            QCOMPARE(w.lblEndCut->text(), FormatTime(end));
+            QVERIFY2(begin >= 1 && end <= maximum && end - begin >= std::min(6, maximum - 1),
+                     qPrintable(state()));
+            QCOMPARE(w.lblBeginCut->text() + w.lblEndCut->text(), hms(begin) + hms(end));
             QCOMPARE(w.Slider1->value(), 3);
-            QVERIFY(!w.bMarking);
         }
     }
 
+    // What stops a save says why, writes nothing and leaves the window idle.
     void refusals_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("begin");
-        QTest::addColumn<int>("end");
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("title");
-        const QString out = path("out") + QDir::separator();
-        QTest::newRow("nothing loaded")
-            << "" << 0 << 0 << out << "Please select first input audio file"
-            << "Select Audio";
-        const QString markText = QStringLiteral(
-            "Please specify a cut mark first.\r\nJust press the Begin Cut and End Cut buttons.");
-        QTest::newRow("no marks") << "long tone.wav" << -1 << -1 << out << markText
-                                  << "Specify Cut Mark";
-        QTest::newRow("end at second 0")
-            << "long tone.wav" << 0 << 0 << out << markText << "Specify Cut Mark";
-        QTest::newRow("no dot in the name")
-            << "noextension" << 1 << 3 << out << "Invalid output path."
-            << "Invalid Output";
-        QTest::newRow("folder missing") << "long tone.wav" << 1 << 3 << path("none") + "/"
-                                        << "does not exist"
-                                        << "Save Failed";
+        columns<QString, QString, QString, QString, QString, QString, int>(
+            {"file", "steps", "folder", "spoil", "text", "title", "style"}); // style 0: either
+        const char* marks = "at=1,cmdBeginCut,at=3,cmdEndCut";
+        const char* markText =
+            "Please specify a cut mark first.\r\nJust press the Begin Cut and End Cut buttons.";
+        const struct {
+            const char *name, *file, *steps, *folder, *spoil, *text, *title;
+            int style;
+        } rows[] = {
+            {"nothing loaded", "", marks, "@/out/", "", "Please select first input audio file",
+             "Select Audio", 48},
+            {"no marks", "tone.wav", "", "@/out/", "", markText, "Specify Cut Mark", 48},
+            {"begin only", "tone.wav", "at=3,cmdBeginCut", "@/out/", "", markText,
+             "Specify Cut Mark", 48},
+            {"end at second 0", "tone.wav", "at=0,cmdBeginCut,at=0,cmdEndCut", "@/out/", "",
+             markText, "Specify Cut Mark", 48},
+            {"no dot in the name", "noextension", marks, "@/out/", "", "Invalid output path.",
+             "Invalid Output", 48},
+            {"folder missing", "tone.wav", marks, "@/none/", "", "does not exist", "Save Failed",
+             48},
+            {"folder read-only", "tone.wav", marks, "/proc/", "", "", "Save Failed", 0},
+            {"transcoder fails", "tone.wav", marks, "@/out/", "bitrate",
+             "Quillet couldn't save the cut.\n\ncodec: ", "Save Failed", 16},
+            {"transcoder missing", "tone.wav", marks, "@/out/", "codec", "codec.dll", "Save Failed",
+             16},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row.name) << row.file << row.steps << row.folder << row.spoil << row.text
+                                    << row.title << row.style;
     }
     void refusals() {
         QFETCH(QString, file);
+        QFETCH(QString, folder);
+        QFETCH(QString, spoil);
+        QFETCH(QString, text);
+        QFETCH(int, style);
+        Form1& w = *f.window;
+        if (!file.isEmpty())
+            f.load(file);
+        QFETCH(QString, steps);
+        f.steps(steps);
+        w.txtOutputFolder->setText(resolve(folder));
+        if (spoil == "bitrate")
+            w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), "fast");
+        const QString codec = Form1::programFile("codec.dll");
+        if (spoil == "codec")
+            QVERIFY(QFile::rename(codec, codec + ".aside"));
+        const ShownMessage shown = f.save();
+        if (spoil == "codec")
+            QVERIFY(QFile::rename(codec + ".aside", codec));
+        QVERIFY2(shown.text.contains(text), qPrintable(shown.text));
+        QTEST(shown.title, "title");
+        QVERIFY(style == 0 || shown.style == style);
+        QCOMPARE(written(), QStringList());
+        QVERIFY(!QFile::exists("/proc/tone_cutted.mp3"));
+        verifyIdle();
+    }
+
+    // Ctrl+S writes the marked stretch, exact to the second, then says where it went or,
+    // asked to, opens the folder; where no file manager opens it, the message still comes. An
+    // earlier file of the same name is replaced only when the user says so.
+    void saves_data() {
+        columns<QString, int, int, QString, bool, bool, int>(
+            {"format", "begin", "end", "folder", "autoOpen", "fileManager", "earlier"});
+        QTest::newRow("WAV from second 0") << "WAV" << 0 << 4 << "@/out/" << false << true << 0;
+        QTest::newRow("MP3, folder opened") << "MP3" << 2 << 5 << "@/out/" << true << true << 0;
+        QTest::newRow("WMA, no separator") << "WMA" << 3 << 9 << "@/out" << false << true << 0;
+        QTest::newRow("AMR, no file manager") << "AMR" << 2 << 5 << "@/out/" << true << false << 0;
+        QTest::newRow("WAV, earlier kept") << "WAV" << 2 << 3 << "@/out/" << false << true << 1;
+        QTest::newRow("WAV, earlier replaced") << "WAV" << 2 << 3 << "@/out/" << false << true << 2;
+    }
+    void saves() {
+        QFETCH(QString, format);
         QFETCH(int, begin);
         QFETCH(int, end);
         QFETCH(QString, folder);
-        Form1& w = *m_window;
-        if (!file.isEmpty())
-            load(file.toUtf8().constData());
-        if (begin >= 0)
-            mark(begin, end);
+        QFETCH(bool, autoOpen);
+        QFETCH(bool, fileManager);
+        QFETCH(int, earlier); // 0 none, 1 kept (No), 2 replaced (Yes)
+        Form1& w = *f.window;
+        folder = resolve(folder);
+        const QString name = "tone_cutted." + format.toLower();
+        QFile file(f.out() + name);
+        QVERIFY(!earlier ||
+                (file.open(QIODevice::WriteOnly) && file.write("earlier") && file.flush()));
+        f.answerYes = earlier == 2;
+        f.load("tone.wav");
+        f.mark(begin, end);
+        w.cboOutputFormat->setCurrentText(format);
         w.txtOutputFolder->setText(folder);
-        const ShownMessage shown = save();
-        QFETCH(QString, text);
-        QVERIFY2(shown.text.contains(text), qPrintable(shown.text));
-        QTEST(shown.title, "title");
-        QCOMPARE(shown.style, 48);
+        w.chkAutoOpen->setChecked(autoOpen);
+        if (!fileManager)
+            QDesktopServices::unsetUrlHandler("file");
+        f.type(Qt::CTRL | Qt::Key_S);
+        if (!fileManager)
+            QDesktopServices::setUrlHandler("file", &f.urls, "open");
+        if (earlier) {
+            const ShownMessage question = f.messages.takeFirst();
+            QCOMPARE(question.text, name + " already exists. Do you want to replace it?");
+            QVERIFY(question.question);
+        }
+        QCOMPARE(written(), QStringList{name});
         verifyIdle();
-        QVERIFY(QDir(path("out")).isEmpty());
+        if (earlier == 1) {
+            QCOMPARE(f.messages.size(), 0);
+            QCOMPARE(QFileInfo(file).size(), 7);
+            return;
+        }
+        const double seconds = testaudio::decodedSeconds(f.out() + name, 8000);
+        QVERIFY2(std::abs(seconds - (end - begin)) < 0.1, qPrintable(QString::number(seconds)));
+        if (autoOpen && fileManager) {
+            QCOMPARE(f.messages.size(), 0);
+            QCOMPARE(f.urls.urls, QList<QUrl>{QUrl::fromLocalFile(folder)});
+            return;
+        }
+        QCOMPARE(f.messages.size(), 1);
+        QCOMPARE(f.messages[0].text, "Done Saved at " + folder);
+        QCOMPARE(f.messages[0].title, "Done Saved");
+        QCOMPARE(f.messages[0].style, 64);
     }
 
-    void unwritableFolder() {
-        if (geteuid() == 0)
-            QSKIP("root writes into any folder");
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(1, 3);
-        const QString locked = path("locked");
-        QVERIFY(QDir().mkpath(locked));
-        QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
-        w.txtOutputFolder->setText(locked + QDir::separator());
-        const ShownMessage shown = save();
-        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY2(shown.text.contains(QStringLiteral("cannot be written")), qPrintable(shown.text));
-        QVERIFY(QDir(locked).isEmpty());
-        verifyIdle();
-    }
-
-    // A save writes the marked stretch and says where; with auto-open the folder is opened.
-    void saves() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(2, 5);
-        w.cboOutputFormat->setCurrentText(QStringLiteral("WAV"));
-        ShownMessage shown = save();
-        QCOMPARE(shown.text, QStringLiteral("Done Saved at ") + w.txtOutputFolder->text());
-        QCOMPARE(shown.title, QStringLiteral("Done Saved"));
-        QCOMPARE(shown.style, 64);
-        const QString output = path("out/long tone_cutted.wav");
-        QCOMPARE(QFileInfo(output).size(), qint64{44 + 3 * 176400});
-        QVERIFY(!QFile::exists(Form1::programFile(QStringLiteral("coder.exe"))));
-        verifyIdle();
-
-        w.chkAutoOpen->setChecked(true);
-        w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
-        shown = save();
-        QVERIFY2(shown.text.isEmpty(), qPrintable(shown.text));
-        QCOMPARE(m_urls.urls, QList<QUrl>{QUrl::fromLocalFile(w.txtOutputFolder->text())});
-        QVERIFY(qAbs(probedSeconds(path("out/long tone_cutted.mp3")) - 3.0) < 0.06);
-        verifyIdle();
-    }
-
-    // A run of the transcoder that fails is reported, not called a success.
-    void failedRun() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(2, 5);
-        w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), QStringLiteral("fast"));
-        const ShownMessage shown = save();
-        QCOMPARE(shown.title, QStringLiteral("Save Failed"));
-        QVERIFY2(shown.text.startsWith(QStringLiteral("Quillet couldn't save the cut.\n\ncodec: ")),
-                 qPrintable(shown.text));
-        QVERIFY(QDir(path("out")).isEmpty());
-        verifyIdle();
-    }
-
-    // A stretch from second 0 is a stretch like any other.
-    void cutFromTheStart() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(0, 4);
-        QCOMPARE(w.lblBeginCut->text(), QStringLiteral("00:00:00"));
-        w.cboOutputFormat->setCurrentText(QStringLiteral("WAV"));
-        QCOMPARE(save().title, QStringLiteral("Done Saved"));
-        QCOMPARE(QFileInfo(path("out/long tone_cutted.wav")).size(), qint64{44 + 4 * 176400});
-    }
-
-    // A load, whether it succeeds or fails, leaves no mark of the file before it.
-    void loadClearsMarks_data() {
-        QTest::addColumn<QString>("next");
-        QTest::addColumn<QString>("refusal");
-        QTest::newRow("loaded") << "short.wav"
-                                << "Please specify a cut mark first.";
-        QTest::newRow("failed") << "missing.wav"
-                                << "Please select first input audio file";
-    }
-    void loadClearsMarks() {
-        QFETCH(QString, next);
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(2, 5);
-        w.LoadMedia(m_dir.filePath(next));
-        m_messages.clear();
-        QCOMPARE(w.lblBeginCut->text(), QStringLiteral("00:00:00"));
-        QCOMPARE(w.lblEndCut->text(), QStringLiteral("00:00:00"));
-        QCOMPARE(w.Slider1->selStart(), 0);
-        QCOMPARE(w.Slider1->selLength(), 0);
-        QCOMPARE(w.Slider1->maximum(), next == "short.wav" ? 5 : 0);
-        QCOMPARE(w.Slider1->value(), 0);
-        QFETCH(QString, refusal);
-        QVERIFY2(save().text.startsWith(refusal), qPrintable(m_messages.value(0).text));
-        QVERIFY(QDir(path("out")).isEmpty());
-    }
-
-    // Folder and name are joined with one separator, and the message names the folder.
-    void folderWithoutSeparator() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(2, 5);
-        w.cboOutputFormat->setCurrentText(QStringLiteral("WAV"));
-        w.txtOutputFolder->setText(path("out"));
-        QCOMPARE(save().text, QStringLiteral("Done Saved at ") + path("out"));
-        QVERIFY(QFile::exists(path("out/long tone_cutted.wav")));
-    }
-
-    // An earlier file of the same name is replaced only when the user says so; No is the
-    // default and writes nothing.
-    void replaceAsks_data() {
-        QTest::addColumn<bool>("yes");
-        QTest::newRow("no") << false;
-        QTest::newRow("yes") << true;
-    }
-    void replaceAsks() {
-        QFETCH(bool, yes);
-        Form1& w = *m_window;
-        load("long tone.wav");
-        w.cboOutputFormat->setCurrentText(QStringLiteral("WAV"));
-        mark(2, 5);
-        QCOMPARE(save().title, QStringLiteral("Done Saved"));
-        mark(2, 3);
-        m_answerYes = yes;
-        m_messages.clear();
-        w.CommandBars_Execute(kCmdSaveCuttedAudio);
-        QVERIFY(!m_messages.isEmpty());
-        QVERIFY(m_messages[0].question);
-        QCOMPARE(m_messages[0].text,
-                 QStringLiteral("long tone_cutted.wav already exists. Do you want to replace it?"));
-        QCOMPARE(m_messages.size(), yes ? 2 : 1);
-        QCOMPARE(QFileInfo(path("out/long tone_cutted.wav")).size(),
-                 qint64{44 + (yes ? 1 : 3) * 176400});
-        QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden).size(), 1);
-        verifyIdle();
-    }
-
-    // Where the folder cannot be opened, the message still says where the file went.
-    void autoOpenThatFails() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(2, 5);
-        w.chkAutoOpen->setChecked(true);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        const ShownMessage shown = save();
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "open");
-        QCOMPARE(shown.text, QStringLiteral("Done Saved at ") + w.txtOutputFolder->text());
-    }
-
-    // The file box shows the loaded file; typing cannot rename the output.
-    void fileBoxIsReadOnly() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        QTest::keyClicks(w.txtAudioFile, QStringLiteral("other"));
-        QCOMPARE(w.txtAudioFile->text(), path("long tone.wav"));
-    }
-
-    // Before any load, a press in the strip or a slider release does nothing, even with a
-    // temp.wav left behind.
-    void stripBeforeLoad() {
-        Form1& w = *m_window;
-        QVERIFY(QFile::copy(path("short.wav"), tempWav()));
-        w.PicWave_MouseDown(50);
-        w.Slider1_MouseUp();
-        QCOMPARE(w.nWavePos, 0);
-        QCOMPARE(w.Slider1->maximum(), 0);
-        QCOMPARE(w.Slider1->value(), 0);
-    }
-
-    // A close during a load or a save, or a stop of the run alone, ends the transcoder, leaves
-    // nothing of the run in the program folder or the output folder and shows no message; a
-    // close then closes the window, a stop leaves it as it was before the run (for a load:
-    // nothing loaded, the open command available).
+    // Escape or a close during a load or a save ends the transcoder, leaves nothing of the run
+    // behind and shows no message; a close then closes the window, Escape leaves it as it was
+    // before the run, playback going on. While a save runs the pointer is busy and what would
+    // change the save's inputs is refused.
     void stopDuringRun_data() {
-        QTest::addColumn<bool>("saving");
-        QTest::addColumn<bool>("closing");
+        columns<bool, bool>({"saving", "closing"});
+        QTest::newRow("escape during a load") << false << false;
+        QTest::newRow("escape during a save") << true << false;
         QTest::newRow("close during a load") << false << true;
         QTest::newRow("close during a save") << true << true;
-        QTest::newRow("stop a load") << false << false;
-        QTest::newRow("stop a save") << true << false;
     }
     void stopDuringRun() {
         QFETCH(bool, saving);
         QFETCH(bool, closing);
-        Form1& w = *m_window;
-        w.show();
-        QString input = path("endless.wav");
+        Form1& w = *f.window;
+        QString input = f.path("endless.wav");
         if (saving) {
-            QVERIFY(testaudio::makeTone(path("ten minutes.wav"), 600));
-            load("ten minutes.wav");
-            mark(0, 600);
-            w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
-            input = path("out/ten minutes_cutted.mp3");
+            f.tone("ten minutes.wav", 600);
+            f.load("ten minutes.wav");
+            f.steps("at=0,cmdBeginCut,at=600,cmdEndCut,cmdPlay");
+            input = f.out() + "ten minutes_cutted.mp3";
         } else {
             // A pipe no one writes to: the transcoder waits on it for ever.
             QVERIFY(::mkfifo(QFile::encodeName(input).constData(), 0600) == 0);
         }
-        const QString coder = Form1::programFile(QStringLiteral("coder.exe"));
+        const QString before = state();
+        QString status;
         QTimer poll;
         connect(&poll, &QTimer::timeout, &w, [&] {
-            const bool started =
-                saving ? !QDir(path("out")).entryList(QDir::Hidden | QDir::Files).isEmpty()
-                       : QFile::exists(coder) && testprocess::processNaming(input);
-            if (started) {
-                poll.stop();
-                if (closing)
-                    w.close();
-                else
-                    stopShellCommand();
+            if (saving ? written().isEmpty() : !testprocess::processNaming(input))
+                return;
+            poll.stop();
+            status = QAccessible::queryAccessibleInterface(w.ProgressBar1)->text(QAccessible::Name);
+            if (saving) {
+                QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+                QVERIFY(!w.TabControl1->widget(1)->isEnabled() && !w.ctlOpenMediaFile->isEnabled());
+                w.LoadMedia(f.path("short.wav"));
+                w.cmdBeginCut_Click();
+                w.CommandBars_Execute(kCmdRandomCut);
+                w.CommandBars_Execute(kCmdSaveCuttedAudio);
             }
+            if (closing)
+                w.close();
+            else
+                f.type(Qt::Key_Escape);
         });
         poll.start(10);
-        // Should the close not stop it, the pipe's end ends the load after a while, and the
-        // test fails instead of hanging.
+        // Should the run not stop, the pipe's end ends the load after a while, and the test
+        // fails instead of hanging.
         bool pipeClosed = false;
         QTimer::singleShot(20000, &w, [&] {
             pipeClosed = !saving;
@@ -463,157 +298,91 @@ private Q_SLOTS:
             w.CommandBars_Execute(kCmdSaveCuttedAudio);
         else
             w.LoadMedia(input);
-        QVERIFY(!poll.isActive());
-        QVERIFY(!pipeClosed);
+        QFile::remove(f.path("endless.wav"));
+        QVERIFY(!poll.isActive() && !pipeClosed);
+        QCOMPARE(status, saving ? "Saving...Please Wait." : "Loading...Please Wait.");
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.value(0).text));
+        QVERIFY(!testprocess::processNaming(input));
+        QCOMPARE(written(), QStringList());
         if (closing)
             QTRY_VERIFY(!w.isVisible());
-        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
-        QVERIFY(!testprocess::processNaming(input));
-        QVERIFY(!QFile::exists(coder));
-        QCOMPARE(QFile::exists(tempWav()), saving && !closing);
-        if (!closing) {
-            QVERIFY(w.isVisible());
-            verifyIdle();
-            QVERIFY(w.ctlOpenMediaFile->isEnabled());
-            QCOMPARE(w.ctlSaveCuttedAudio->isEnabled(), saving);
-        }
-        QCOMPARE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
-        const QDir program(QCoreApplication::applicationDirPath());
-        QCOMPARE(
-            program.entryList({QStringLiteral(".temp.wav.part-*")}, QDir::Files | QDir::Hidden),
-            QStringList());
-        QFile::remove(path("endless.wav"));
-    }
-
-    // The transcoder's progress runs the status bar while it converts and while it saves; the
-    // texts stay the status texts.
-    void progressRunsTheBar() {
-        Form1& w = *m_window;
-        QStringList seen;
-        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&] {
-            if (w.ProgressBar1->maximum() == kProgressSteps)
-                seen << w.ProgressBar1->format();
-        });
-        load("long tone.wav");
-        mark(2, 20);
-        w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
-        QCOMPARE(save().title, QStringLiteral("Done Saved"));
-        QVERIFY2(seen.contains(QStringLiteral(" Loading...Please Wait.")),
-                 qPrintable(seen.join(',')));
-        QVERIFY2(seen.contains(QStringLiteral(" Saving...Please Wait.")),
-                 qPrintable(seen.join(',')));
+        QCOMPARE(QFile::exists(tempWavPath()), saving && !closing);
+        if (!closing)
+            QCOMPARE(f.playState(), saving ? int(BASS_ACTIVE_PLAYING) : int(BASS_ACTIVE_STOPPED));
+        QCOMPARE(state(), before);
+        QCOMPARE(w.ctlSaveCuttedAudio->isEnabled(), saving);
         verifyIdle();
     }
 
-    void missingTranscoder() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(2, 5);
-        const QString codec = Form1::programFile(QStringLiteral("codec.dll"));
-        QVERIFY(QFile::rename(codec, codec + QStringLiteral(".aside")));
-        const ShownMessage shown = save();
-        QVERIFY(QFile::rename(codec + QStringLiteral(".aside"), codec));
-        QCOMPARE(shown.title, QStringLiteral("Save Failed"));
-        QVERIFY2(shown.text.contains(QStringLiteral("codec.dll")), qPrintable(shown.text));
-        QCOMPARE(w.txtAudioFile->text(), path("long tone.wav"));
-        verifyIdle();
-    }
-
-    // While the export runs, what would change its inputs is refused.
-    void busyRefusesChanges() {
-        Form1& w = *m_window;
-        load("long tone.wav");
-        mark(2, 20);
-        w.cboOutputFormat->setCurrentText(QStringLiteral("MP3"));
-        bool sawSaving = false;
-        QTimer poke;
-        connect(&poke, &QTimer::timeout, &w, [&] {
-            if (!w.isSaving())
-                return;
-            sawSaving = true;
-            QCOMPARE(w.ProgressBar1->format(), QStringLiteral(" Saving...Please Wait."));
-            QVERIFY(QApplication::overrideCursor() != nullptr);
-            QVERIFY(!w.TabControl1->widget(1)->isEnabled());
-            QVERIFY(!w.ctlOpenMediaFile->isEnabled());
-            w.LoadMedia(path("short.wav"));
-            w.cmdBeginCut_Click();
-            w.CommandBars_Execute(kCmdRandomCut);
-            w.CommandBars_Execute(kCmdSaveCuttedAudio);
-        });
-        poke.start(1);
-        const ShownMessage shown = save();
-        poke.stop();
-        QVERIFY(sawSaving);
-        QCOMPARE(shown.title, QStringLiteral("Done Saved"));
-        QCOMPARE(w.txtAudioFile->text(), path("long tone.wav"));
-        QCOMPARE(w.Slider1->selStart(), 2);
-        QCOMPARE(w.Slider1->selLength(), 18);
-        QVERIFY(w.ctlOpenMediaFile->isEnabled());
-        QVERIFY(w.cmdBeginCut->isEnabled());
-        verifyIdle();
-    }
-
+    // The folder chooser starts in the output folder when there is one, else in the home
+    // folder; the folder chosen, ending in one separator, is shown and stored at once.
     void folderChooser_data() {
-        QTest::addColumn<QString>("choice");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("cancel") << ""
-                                << "/kept/";
-        QTest::newRow("ordinary folder") << path("out") << path("out") + "/";
-        QTest::newRow("root") << "/"
-                              << "/";
+        columns<QString, QString, QString, QString>({"text", "choice", "start", "result"});
+        const char* const rows[][5] = {
+            {"existing folder, cancelled", "@/out/", "", "@/out", "@/out/"},
+            {"no separator, out chosen", "@", "@/out", "@", "@/out/"},
+            {"missing folder, root chosen", "@/none/", "/", "~", "/"},
+            {"a file, cancelled", "@/tone.wav", "", "~", "@/tone.wav"},
+            {"empty, cancelled", "", "", "~", ""},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << row[1] << row[2] << row[3] << row[4];
     }
     void folderChooser() {
+        QFETCH(QString, text);
         QFETCH(QString, choice);
-        Form1& w = *m_window;
-        w.txtOutputFolder->setText(QStringLiteral("/kept/"));
-        QString prompt;
-        QTimer::singleShot(0, &w, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            prompt = dialog->windowTitle();
-            if (choice.isEmpty()) {
-                dialog->reject();
-                return;
-            }
-            dialog->setDirectory(choice);
-            dialog->selectFile(choice);
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        w.cmdSaveTo->click();
-        QCOMPARE(prompt, QStringLiteral("Save images to this folder"));
-        QTEST(w.txtOutputFolder->text(), "text");
-        QSettings store(QStringLiteral("quilletaudio.com"), QStringLiteral("quilletaudio.com"));
-        QTEST(store.value(QStringLiteral("Quillet/Output Folder")).toString(), "text");
+        QFETCH(QString, start);
+        QFETCH(QString, result);
+        f.window->txtOutputFolder->setText(resolve(text));
+        f.answerDialog(resolve(choice));
+        f.window->cmdSaveTo->click();
+        QCOMPARE(f.dialogTitle, "Save images to this folder");
+        QCOMPARE(f.dialogFolder, QFileInfo(resolve(start)).canonicalFilePath());
+        QCOMPARE(f.window->txtOutputFolder->text(), resolve(result));
+        QCOMPARE(openSettingsStore()->value("Output Folder").toString(), resolve(result));
     }
 
-    // Each control opens its one address, before a load and after, and changes nothing else.
+    // Each share button and the About label open one fixed address that carries nothing of
+    // the user's, before a load and after, and change nothing else.
     void links() {
-        Form1& w = *m_window;
-        const QList<QPair<QWidget*, ShareLink>> controls{{w.cmdFacebook, ShareLink::Facebook},
-                                                         {w.cmdTwitter, ShareLink::Twitter},
-                                                         {w.cmdDelicious, ShareLink::Delicious},
-                                                         {w.cmdDig, ShareLink::Digg},
-                                                         {w.cmdStumbleUpon, ShareLink::StumbleUpon},
-                                                         {w.cmdReddit, ShareLink::Reddit},
-                                                         {w.lblAbout, ShareLink::About}};
+        Form1& w = *f.window;
+        QTest::mouseClick(w.lblAbout, Qt::LeftButton);
+        QCOMPARE(f.urls.urls.size(), 1);
+        const QString about = QString::fromLatin1(f.urls.urls[0].toEncoded());
+        const QString domain =
+            QRegularExpression("^http://([a-z0-9.-]+)$").match(about).captured(1);
+        QVERIFY2(!domain.isEmpty(), qPrintable(about));
+        const QString d = QRegularExpression::escape(domain);
+        const QList<QPair<QWidget*, QString>> links{
+            {w.lblAbout, "http://" + d},
+            {w.cmdFacebook, "http://[^/]+/sharer/sharer\\.php\\?u=http%3A%2F%2F" + d},
+            {w.cmdTwitter, "https://[^/]+/home\\?status=Quillet%20-%20http://" + d},
+            {w.cmdDelicious, "https://([^/]+)/login\\?lo_action=save&next=http%3A%2F%2F\\1"
+                             "%2Fpost%3Furl%3Dhttp%3A%2F%2F" +
+                                 d + "%26title%3DQuillet%3Flog%3Dout%26url%3Dhttp%253A%252F%252F" +
+                                 d + "%26title%3DQuillet"},
+            {w.cmdDig, "http://[^/]+/submit\\?phase=2&url=http://" + d + "&title=Quillet"},
+            {w.cmdStumbleUpon, "http://[^/]+/submit\\?url=http://" + d + "&title=Quillet"},
+            {w.cmdReddit, "http://[^/]+/submit\\?url=http://" + d + "&title=Quillet"},
+        };
         for (int round = 0; round < 2; ++round) {
             if (round == 1) {
-                load("long tone.wav");
-                mark(3, 9);
+                f.load("tone.wav");
+                f.steps("at=3,cmdBeginCut,at=9,cmdEndCut,cmdPlay");
             }
-            const QString file = w.txtAudioFile->text();
-            for (const auto& [control, link] : controls) {
-                m_urls.urls.clear();
+            const QString before = w.txtAudioFile->text() + state();
+            for (const auto& [control, pattern] : links) {
+                f.urls.urls.clear();
                 QTest::mouseClick(control, Qt::LeftButton);
-                QCOMPARE(m_urls.urls.size(), 1);
-                QCOMPARE(QString::fromLatin1(m_urls.urls.first().toEncoded()), shareAddress(link));
+                QCOMPARE(f.urls.urls.size(), 1);
+                const QString url = QString::fromLatin1(f.urls.urls[0].toEncoded());
+                QVERIFY2(QRegularExpression("^" + pattern + "$").match(url).hasMatch(),
+                         qPrintable(url));
             }
-            QCOMPARE(w.txtAudioFile->text(), file);
-            QCOMPARE(w.lblBeginCut->text(),
-                     round ? QStringLiteral("00:00:03") : QStringLiteral("00:00:00"));
-            QCOMPARE(QFile::exists(tempWav()), round == 1);
+            QCOMPARE(w.txtAudioFile->text() + state(), before);
+            QCOMPARE(f.playState(), round ? int(BASS_ACTIVE_PLAYING) : int(BASS_ACTIVE_STOPPED));
         }
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(f.messages.isEmpty());
     }
 };
 
