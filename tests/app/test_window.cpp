@@ -326,44 +326,61 @@ private Q_SLOTS:
     }
 
     // Each key does what its button or command does, on either page, unless a text box, a
-    // list or the check box has the focus; "set" stands for a random stretch of six seconds or
-    // more inside the file, from second 1. A click on a button leaves the keyboard focus
-    // where it was, so Space is the window's again.
-    void keysDriveTheWindow_data() {
+    // list or the check box has the focus; a click on a button leaves the keyboard focus where
+    // it was, so Space is the window's again. Begin Cut and End Cut set the stretch and its
+    // labels: a second Begin Cut starts over, an End Cut alone moves only its label, an end
+    // before the begin marks the stretch between, and a stretch may start at second 0. Every
+    // load, whether it succeeds or fails, clears the marks and puts the slider at 0. "Random"
+    // stands for a stretch of six seconds or more inside the file, from second 1.
+    void keysAndMarks_data() {
         columns<QString, QKeySequence, int, QString, int>(
-            {"steps", "key", "state", "marks", "page"});
+            {"steps", "key", "sound", "marks", "page"});
         const int stopped = int(BASS_ACTIVE_STOPPED);
         const int playing = int(BASS_ACTIVE_PLAYING);
-        const QString none = "00:00:00-00:00:00";
-        const QString marked = "00:00:03-00:00:08";
+        const QString none = "0+0/30 00:00:00-00:00:00";
+        const QString marked = "3+5/30 00:00:03-00:00:08";
         const QString marking = "at=3,cmdBeginCut,at=8,cmdEndCut";
-        const auto row = [](const char* name, const QString& steps, QKeySequence key, int state,
+        const auto row = [](const char* name, const QString& steps, QKeySequence key, int sound,
                             const QString& marks, int page = 0) {
-            QTest::newRow(name) << steps << key << state << marks << page;
+            QTest::newRow(name) << steps << key << sound << marks << page;
         };
         row("space plays", "focus=Slider1", Qt::Key_Space, playing, none);
         row("space pauses", "cmdPlay", Qt::Key_Space, int(BASS_ACTIVE_PAUSED), none);
         row("escape stops", "cmdPlay", Qt::Key_Escape, stopped, none);
-        row("b marks the begin", "at=5", Qt::Key_B, stopped, "00:00:05-00:00:00");
+        row("b marks the begin", "at=5", Qt::Key_B, stopped, "5+0/30 00:00:05-00:00:00");
         row("e marks the end", "at=3,cmdBeginCut,at=8", Qt::Key_E, stopped, marked);
         row("p plays the selection", marking, Qt::Key_P, playing, marked);
         row("space resumes a paused selection", marking + ",cmdPlaySelection,cmdPause",
             Qt::Key_Space, playing, marked);
-        row("ctrl+r cuts at random", "", Qt::CTRL | Qt::Key_R, stopped, "set");
-        row("alt+r cuts at random", "", Qt::ALT | Qt::Key_R, stopped, "set");
+        row("ctrl+r cuts at random", "", Qt::CTRL | Qt::Key_R, stopped, "random");
+        row("alt+r cuts at random", "", Qt::ALT | Qt::Key_R, stopped, "random");
         row("ctrl+o opens a file", "", Qt::CTRL | Qt::Key_O, stopped, none);
         row("alt+s shows the settings", "", Qt::ALT | Qt::Key_S, stopped, none, 1);
         row("alt+q shows the work page", "page=1", Qt::ALT | Qt::Key_Q, stopped, none);
-        row("b on the settings page", "page=1,at=5", Qt::Key_B, stopped, "00:00:05-00:00:00", 1);
+        row("b on the settings page", "page=1,at=5", Qt::Key_B, stopped, "5+0/30 00:00:05-00:00:00",
+            1);
         row("b in the folder box", "page=1,focus=txtOutputFolder", Qt::Key_B, stopped, none, 1);
         row("e in a list", "at=3,cmdBeginCut,page=1,focus=cboChannels,at=8", Qt::Key_E, stopped,
-            "00:00:03-00:00:00", 1);
+            "3+0/30 00:00:03-00:00:00", 1);
         row("space on the check box", "page=1,focus=chkAutoOpen", Qt::Key_Space, stopped, none, 1);
+        row("x in the file box", "focus=txtAudioFile", Qt::Key_X, stopped, none);
+        row("begin again", "at=5,cmdBeginCut,at=9,cmdEndCut,at=12,cmdBeginCut", {}, stopped,
+            "12+0/30 00:00:12-00:00:00");
+        row("end alone", "at=12,cmdBeginCut,at=20,cmdEndCut,at=25,cmdEndCut", {}, stopped,
+            "12+8/30 00:00:12-00:00:25");
+        row("end before begin", "at=20,cmdBeginCut,at=14,cmdEndCut", {}, stopped,
+            "14+6/30 00:00:14-00:00:20");
+        row("from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", {}, stopped,
+            "0+4/30 00:00:00-00:00:04");
+        row("another load", marking + ",at=7,load=short.wav", {}, stopped,
+            "0+0/5 00:00:00-00:00:00");
+        row("a failed load", marking + ",at=7,load=missing.wav", {}, stopped,
+            "0+0/0 00:00:00-00:00:00");
     }
-    void keysDriveTheWindow() {
+    void keysAndMarks() {
         QFETCH(QString, steps);
         QFETCH(QKeySequence, key);
-        QFETCH(int, state);
+        QFETCH(int, sound);
         QFETCH(QString, marks);
         Form1& w = *f.window;
         const bool opening = key == QKeySequence(Qt::CTRL | Qt::Key_O);
@@ -372,54 +389,26 @@ private Q_SLOTS:
         f.steps(steps);
         f.type(key);
         // A mnemonic presses its button a moment later, as a click would show.
-        QTRY_COMPARE(f.playState(), state);
+        QTRY_COMPARE(f.playState(), sound);
         QCOMPARE(f.dialogTitle, opening ? "Select Media File" : "");
         const auto matches = [&] {
             const int begin = w.Slider1->selStart();
             const int end = begin + w.Slider1->selLength();
             const auto hms = [](int seconds) { return QTime(0, 0).addSecs(seconds).toString(); };
-            const QString labels = w.lblBeginCut->text() + "-" + w.lblEndCut->text();
-            return marks == "set" ? begin >= 1 && end - begin >= 6 && end <= 30 &&
-                                        labels == hms(begin) + "-" + hms(end)
-                                  : labels == marks && w.Slider1->maximum() == 30;
+            return marks == "random" ? begin >= 1 && end - begin >= 6 && end <= 30 &&
+                                           state() == QStringLiteral("%1+%2/30 %3-%4")
+                                                          .arg(begin)
+                                                          .arg(end - begin)
+                                                          .arg(hms(begin), hms(end))
+                                     : state() == marks;
         };
-        QTRY_VERIFY2(matches(), qPrintable(w.lblBeginCut->text() + w.lblEndCut->text()));
-        QCOMPARE(w.bPlaySelection, marks == "00:00:03-00:00:08" && state == BASS_ACTIVE_PLAYING);
+        QTRY_VERIFY2(matches(), qPrintable(state()));
+        QVERIFY(!steps.contains("load") || w.Slider1->value() == 0);
+        QCOMPARE(w.bPlaySelection, marks.startsWith("3+5") && sound == int(BASS_ACTIVE_PLAYING));
         QTEST(w.TabControl1->currentIndex(), "page");
-        QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.value(0).text));
-    }
-
-    // Begin Cut and End Cut set the stretch and its labels: a second Begin Cut starts over, an
-    // End Cut alone moves only its label, an end before the begin marks the stretch between,
-    // and a stretch may start at second 0. Every load, whether it succeeds or fails, clears
-    // the marks and puts the slider at 0. The file box cannot be typed into.
-    void marks_data() {
-        columns<QString, QString>({"steps", "marks"});
-        const char* const rows[][3] = {
-            {"begin", "at=5,cmdBeginCut", "5+0/30 00:00:05-00:00:00"},
-            {"begin, end", "at=5,cmdBeginCut,at=9,cmdEndCut", "5+4/30 00:00:05-00:00:09"},
-            {"begin again", "at=5,cmdBeginCut,at=9,cmdEndCut,at=12,cmdBeginCut",
-             "12+0/30 00:00:12-00:00:00"},
-            {"end alone", "at=12,cmdBeginCut,at=20,cmdEndCut,at=25,cmdEndCut",
-             "12+8/30 00:00:12-00:00:25"},
-            {"end before begin", "at=20,cmdBeginCut,at=14,cmdEndCut", "14+6/30 00:00:14-00:00:20"},
-            {"from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", "0+4/30 00:00:00-00:00:04"},
-            {"another load", "at=2,cmdBeginCut,at=5,cmdEndCut,at=7,load=short.wav",
-             "0+0/5 00:00:00-00:00:00"},
-            {"a failed load", "at=2,cmdBeginCut,at=5,cmdEndCut,at=7,load=missing.wav",
-             "0+0/0 00:00:00-00:00:00"},
-        };
-        for (const auto& row : rows)
-            QTest::newRow(row[0]) << row[1] << row[2];
-    }
-    void marks() {
-        QFETCH(QString, steps);
-        f.load("tone.wav");
-        QTest::keyClicks(f.window->txtAudioFile, "other");
-        QCOMPARE(f.window->txtAudioFile->text(), f.path("tone.wav"));
-        f.steps(steps);
-        QTEST(state(), "marks");
-        QVERIFY(!steps.contains("load") || f.window->Slider1->value() == 0);
+        QVERIFY(w.txtAudioFile->text().endsWith(".wav"));
+        QVERIFY2(f.messages.size() == steps.contains("missing"),
+                 qPrintable(f.messages.value(0).text));
     }
 
     // What stops a save says why, writes nothing and leaves the window idle.
@@ -455,7 +444,9 @@ private Q_SLOTS:
         w.txtOutputFolder->setText(folder.replace(u'@', f.dir.path()));
         if (text.contains("codec"))
             w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), "fast");
-        const ShownMessage shown = f.save();
+        w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        QCOMPARE(f.messages.size(), 1);
+        const ShownMessage shown = f.messages[0];
         QVERIFY2(shown.text.contains(text), qPrintable(shown.text));
         QTEST(shown.title, "title");
         QVERIFY2(style.contains(QString::number(shown.style)), qPrintable(style));
@@ -493,7 +484,7 @@ private Q_SLOTS:
         file.close();
         f.answerYes = earlier == 2;
         f.load("tone.wav");
-        f.mark(begin, end);
+        f.steps(QStringLiteral("at=%1,cmdBeginCut,at=%2,cmdEndCut").arg(begin).arg(end));
         w.cboOutputFormat->setCurrentText(format);
         w.txtOutputFolder->setText(folder);
         w.chkAutoOpen->setChecked(autoOpen);

@@ -1,5 +1,5 @@
 // What every test of the real window needs: a settings store emptied for each window, message
-// boxes and opened addresses caught instead of shown, generated tones, file dialogs answered,
+// boxes and opened addresses caught instead of shown, file dialogs answered, generated tones,
 // and the window itself with the real audio output.
 #pragma once
 
@@ -46,22 +46,22 @@ struct WindowFixture {
     WindowFixture() {
         catchMessages();
         for (const char* scheme : {"http", "https", "file"})
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &urls, "open");
+            QDesktopServices::setUrlHandler(scheme, &urls, "open");
     }
     ~WindowFixture() {
         close();
         for (const char* scheme : {"http", "https", "file"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+            QDesktopServices::unsetUrlHandler(scheme);
         setMessageHandler({});
     }
     void catchMessages() {
-        setMessageHandler([this](ShownMessage& m) {
-            m.yes = answerYes;
-            messages << m;
-        });
+        setMessageHandler([this](ShownMessage& m) { messages << m, m.yes = answerYes; });
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString out() const { return dir.filePath("out/"); }
+    void tone(const QString& name, int seconds) {
+        QVERIFY(QFile::exists(path(name)) || testaudio::makeTone(path(name), seconds));
+    }
 
     // A new window, shown and active, on a store that holds only the given values, with an
     // empty output folder; false when there is no audio output.
@@ -69,8 +69,8 @@ struct WindowFixture {
         close();
         QFile::remove(tempWavPath());
         messages.clear();
-        answerYes = false;
         urls.urls.clear();
+        answerYes = false;
         openSettingsStore()->remove(QString());
         for (auto it = stored.begin(); it != stored.end(); ++it)
             writeSetting(it.key(), it.value());
@@ -88,9 +88,6 @@ struct WindowFixture {
             window->close();
         window.reset();
         BASS_Free();
-    }
-    void tone(const QString& name, int seconds) {
-        QVERIFY(QFile::exists(path(name)) || testaudio::makeTone(path(name), seconds));
     }
     void load(const QString& name) {
         window->LoadMedia(path(name));
@@ -114,16 +111,7 @@ struct WindowFixture {
                 QTest::mouseClick(window->findChild<QPushButton*>(step), Qt::LeftButton);
         }
     }
-    void mark(int begin, int end) {
-        steps(QStringLiteral("at=%1,cmdBeginCut,at=%2,cmdEndCut").arg(begin).arg(end));
-    }
     void type(const QKeySequence& keys) { QTest::keySequence(window->windowHandle(), keys); }
-    // The only message the save command showed, or an empty one.
-    ShownMessage save() {
-        messages.clear();
-        window->CommandBars_Execute(kCmdSaveCuttedAudio);
-        return messages.size() == 1 ? messages.first() : ShownMessage{};
-    }
     // Answers the next file dialog when it shows: takes the choice, or cancels without one.
     void answerDialog(const QString& choice) {
         dialogTitle.clear();
