@@ -1,12 +1,14 @@
-// The whole program as a person uses it, on the Xvfb display: open a spoken file through the
-// open dialog, play it, set the marks while it plays, save the stretch and judge the file
-// written by its decoded length; a save into a folder that cannot be written fails with a box.
+// The whole program as a person uses it, on the Xvfb display: started where a crashed run left
+// its working files, it removes them; a spoken file opened through the open dialog, played and
+// marked while it plays, is cut and saved, judged by its decoded length, or refused with a box
+// when the folder cannot be written; SIGTERM and SIGINT close the window as its close button does.
 #include "app/form1.h"
 #include "app/settings_store.h"
 #include "tests/support/test_audio.h"
 #include "tests/support/x_session.h"
 
 #include <cmath>
+#include <csignal>
 
 using namespace xsession;
 
@@ -45,14 +47,15 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(m_work.filePath("out")));
     }
 
-    void saveTheMarkedStretch_data() {
+    void cutAndSave_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("box");
-        QTest::newRow("a folder of the user's") << m_work.filePath("out/") << "Done Saved";
-        QTest::newRow("a folder that cannot be written") << "/proc/"
-                                                         << "Save Failed";
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("saved, SIGTERM") << m_work.filePath("out/") << "Done Saved" << int(SIGTERM);
+        QTest::newRow("read-only folder, SIGINT") << "/proc/"
+                                                  << "Save Failed" << int(SIGINT);
     }
-    void saveTheMarkedStretch() {
+    void cutAndSave() {
         QFETCH(QString, folder);
         QFETCH(QString, box);
         for (const auto& [key, value] : {std::pair{"Output Format", "MP3"},
@@ -64,11 +67,18 @@ private Q_SLOTS:
         const QTemporaryDir program; // a folder of its own: its own lock and temp.wav
         for (const QString name : {"quillet", "codec.dll"})
             QVERIFY(QFile::copy(QUILLET_BUILD_DIR "/" + name, program.filePath(name)));
+        const QStringList leftovers{"temp.wav", "coder.exe", ".temp.wav.part-Ab12Cd"};
+        const QStringList kept{"other.wav", ".other.wav.part-Ab12Cd", ".temp.wav.part-toolong"};
+        for (const QString& name : leftovers + kept)
+            QVERIFY(QFile(program.filePath(name)).open(QIODevice::WriteOnly));
         QProcess quillet;
         const Reaper reaper{quillet};
         quillet.start(program.filePath("quillet"));
         const QString window = waitForWindow(quillet.processId(), "Quillet");
-        QVERIFY2(!window.isEmpty(), "the program showed no window");
+        QVERIFY2(!window.isEmpty(), quillet.readAllStandardError().constData());
+        for (const QString& name : leftovers + kept)
+            QVERIFY2(QFile::exists(program.filePath(name)) == kept.contains(name),
+                     qPrintable(name));
         const QImage before = grab(window, m_work.path());
         click(window, m_open);
         const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
@@ -87,8 +97,12 @@ private Q_SLOTS:
         click(window, m_endCut);
         click(window, m_save);
         QVERIFY2(answerBox(quillet, box), qPrintable("no box " + box));
-        QCOMPARE(quillet.state(), QProcess::Running);
-        QVERIFY(!QFile::exists(program.filePath("coder.exe")));
+        QFETCH(int, signalNumber);
+        ::kill(pid_t(quillet.processId()), signalNumber);
+        QVERIFY(quillet.waitForFinished(10000));
+        QCOMPARE(quillet.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(quillet.exitCode(), 0);
+        QCOMPARE(QDir(program.path()).entryList({"temp.wav", "coder.exe"}), QStringList());
         const QString output = folder + "spoken words_cutted.mp3";
         QCOMPARE(QFile::exists(output), box == "Done Saved");
         // The marks are whole seconds, about two apart here: the cut is exact to one frame.
