@@ -16,26 +16,6 @@ inline QString xdotool(const QStringList& args) {
     p.waitForFinished(5000);
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
-
-// The visible windows of the process whose title matches the pattern.
-inline QStringList windows(qint64 pid, const QString& pattern = ".") {
-    const QString ids = xdotool(
-        {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", pattern});
-    return ids.isEmpty() ? QStringList() : ids.split(u'\n');
-}
-
-// The first visible window of the process with exactly that title, waiting up to ten seconds.
-inline QString waitForWindow(qint64 pid, const QString& title, int tenths = 100) {
-    for (int i = 0; i < tenths; ++i, QTest::qWait(100))
-        if (const QStringList ids = windows(pid, "^" + title + "$"); !ids.isEmpty())
-            return ids.first();
-    return {};
-}
-
-inline void click(const QString& window, QPoint at) {
-    xdotool({"mousemove", "--window", window, QString::number(at.x()), QString::number(at.y())});
-    xdotool({"click", "1"});
-}
 inline void focus(const QString& window) {
     xdotool({"windowfocus", "--sync", window});
 }
@@ -45,6 +25,21 @@ inline void typeText(const QString& text) {
 inline void key(const QString& name) {
     xdotool({"key", name});
 }
+inline void click(const QString& window, QPoint at) {
+    xdotool({"mousemove", "--window", window, QString::number(at.x()), QString::number(at.y())});
+    xdotool({"click", "1"});
+}
+
+// The first visible window of the process with exactly that title, waiting up to ten seconds.
+inline QString waitForWindow(qint64 pid, const QString& title, int tenths = 100) {
+    for (int i = 0; i < tenths; ++i, QTest::qWait(100)) {
+        const QString ids = xdotool({"search", "--all", "--onlyvisible", "--pid",
+                                     QString::number(pid), "--name", "^" + title + "$"});
+        if (!ids.isEmpty())
+            return ids.section(u'\n', 0, 0);
+    }
+    return {};
+}
 
 // What the window shows now, read back through xwd.
 inline QImage grab(const QString& window, const QString& workFolder) {
@@ -53,10 +48,7 @@ inline QImage grab(const QString& window, const QString& workFolder) {
     QProcess::execute("xwd", {"-silent", "-id", window, "-out", xwd});
     QProcess::execute(
         "ffmpeg", {"-loglevel", "error", "-y", "-i", xwd, "-frames:v", "1", "-update", "1", png});
-    const QImage image(png);
-    QDir(workFolder).remove(xwd);
-    QDir(workFolder).remove(png);
-    return image;
+    return QImage(png);
 }
 
 // Kills the program when a check fails half-way, so that no instance outlives its test.
@@ -72,7 +64,7 @@ struct Reaper {
 inline bool answerBox(const QProcess& program, const QString& title) {
     const QString box = waitForWindow(program.processId(), title, 300);
     for (int i = 0; i < 20 && !box.isEmpty(); ++i, QTest::qWait(300)) {
-        if (windows(program.processId(), "^" + title + "$").isEmpty())
+        if (waitForWindow(program.processId(), title, 1).isEmpty())
             return true;
         focus(box);
         key("Return");
