@@ -16,34 +16,29 @@ class TestDesktop : public QObject {
     Q_OBJECT
     QTemporaryDir m_work;
     // Where the controls are, read from a window laid out the same way here.
-    QPoint m_open, m_save, m_play, m_beginCut, m_endCut;
-    QRect m_total;
+    enum { Open, Save, Play, BeginCut, EndCut, TotalTime };
+    QList<QRect> m_at;
 
 private Q_SLOTS:
     void initTestCase() {
         if (qEnvironmentVariableIsEmpty("QUILLET_X_DISPLAY"))
             QSKIP("needs the Xvfb display that scripts/test.sh starts");
-        Form1 layout;
-        layout.show();
+        Form1 w;
+        w.show();
         QCoreApplication::processEvents();
-        const auto centre = [&layout](const QWidget* control) {
-            return control->mapTo(&layout, control->rect().center());
-        };
-        m_open = centre(layout.CommandBars->widgetForAction(layout.ctlOpenMediaFile));
-        m_save = centre(layout.CommandBars->widgetForAction(layout.ctlSaveCuttedAudio));
-        m_play = centre(layout.cmdPlay);
-        m_beginCut = centre(layout.cmdBeginCut);
-        m_endCut = centre(layout.cmdEndCut);
-        m_total = QRect(layout.lblTotalTime->mapTo(&layout, QPoint()), layout.lblTotalTime->size());
+        for (const QWidget* control :
+             {w.CommandBars->widgetForAction(w.ctlOpenMediaFile),
+              w.CommandBars->widgetForAction(w.ctlSaveCuttedAudio), (QWidget*)w.cmdPlay,
+              (QWidget*)w.cmdBeginCut, (QWidget*)w.cmdEndCut, (QWidget*)w.lblTotalTime})
+            m_at << QRect(control->mapTo(&w, QPoint()), control->size());
         // The program and xdotool work on the Xvfb display; this test itself stays offscreen.
         qputenv("DISPLAY", qgetenv("QUILLET_X_DISPLAY"));
         qputenv("QT_QPA_PLATFORM", "xcb");
-        QVERIFY(QProcess::execute("espeak-ng", {"-w", m_work.filePath("speech.wav"),
-                                                "This is Quillet, cutting a spoken sentence into "
-                                                "a shorter one, exactly where it was marked."}) ==
-                0);
-        QVERIFY(testaudio::convertWithFfmpeg(m_work.filePath("speech.wav"),
-                                             m_work.filePath("spoken words.mp3")));
+        const QString speech = m_work.filePath("speech.wav");
+        const char* words = "This is Quillet, cutting a spoken sentence into a shorter one, "
+                            "exactly where it was marked, while it plays.";
+        QVERIFY(QProcess::execute("espeak-ng", {"-w", speech, words}) == 0);
+        QVERIFY(testaudio::convertWithFfmpeg(speech, m_work.filePath("spoken words.mp3")));
         QVERIFY(QDir().mkpath(m_work.filePath("out")));
     }
 
@@ -58,13 +53,8 @@ private Q_SLOTS:
     void cutAndSave() {
         QFETCH(QString, folder);
         QFETCH(QString, box);
-        for (const auto& [key, value] : {std::pair{"Output Format", "MP3"},
-                                         {"Bitrate", "64"},
-                                         {"Frequency", "22050"},
-                                         {"Channels", "Mono"}})
-            writeSetting(key, value);
-        writeSetting("Output Folder", folder);
-        const QTemporaryDir program; // a folder of its own: its own lock and temp.wav
+        writeSetting("Output Folder", folder); // MP3 at 44100 Hz, the defaults
+        const QTemporaryDir program;           // a folder of its own: its own lock and temp.wav
         for (const QString name : {"quillet", "codec.dll"})
             QVERIFY(QFile::copy(QUILLET_BUILD_DIR "/" + name, program.filePath(name)));
         const QStringList leftovers{"temp.wav", "coder.exe", ".temp.wav.part-Ab12Cd"};
@@ -80,35 +70,34 @@ private Q_SLOTS:
             QVERIFY2(QFile::exists(program.filePath(name)) == kept.contains(name),
                      qPrintable(name));
         const QImage before = grab(window, m_work.path());
-        click(window, m_open);
+        click(window, m_at[Open].center());
         const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
         QVERIFY(!dialog.isEmpty());
         focus(dialog);
         typeText(m_work.filePath("spoken words.mp3"));
         key("Return");
         // Loaded once the total time shows.
+        const QRect total = m_at[TotalTime];
         QVERIFY(testaudio::waitFor(
-            [&] { return grab(window, m_work.path()).copy(m_total) != before.copy(m_total); },
-            20000));
-        click(window, m_play);
+            [&] { return grab(window, m_work.path()).copy(total) != before.copy(total); }, 20000));
+        click(window, m_at[Play].center());
         QTest::qWait(1300);
-        click(window, m_beginCut);
+        click(window, m_at[BeginCut].center());
         QTest::qWait(2200);
-        click(window, m_endCut);
-        click(window, m_save);
+        click(window, m_at[EndCut].center());
+        click(window, m_at[Save].center());
         QVERIFY2(answerBox(quillet, box), qPrintable("no box " + box));
         QFETCH(int, signalNumber);
         ::kill(pid_t(quillet.processId()), signalNumber);
-        QVERIFY(quillet.waitForFinished(10000));
-        QCOMPARE(quillet.exitStatus(), QProcess::NormalExit);
+        QVERIFY(quillet.waitForFinished(10000) && quillet.exitStatus() == QProcess::NormalExit);
         QCOMPARE(quillet.exitCode(), 0);
         QCOMPARE(QDir(program.path()).entryList({"temp.wav", "coder.exe"}), QStringList());
         const QString output = folder + "spoken words_cutted.mp3";
         QCOMPARE(QFile::exists(output), box == "Done Saved");
         // The marks are whole seconds, about two apart here: the cut is exact to one frame.
-        const double seconds = box == "Done Saved" ? testaudio::decodedSeconds(output, 22050) : 2;
+        const double seconds = box == "Done Saved" ? testaudio::decodedSeconds(output, 44100) : 2;
         QVERIFY2(std::round(seconds) >= 1 && std::round(seconds) <= 4 &&
-                     std::abs(seconds - std::round(seconds)) <= 1152.0 / 22050 + 1e-6,
+                     std::abs(seconds - std::round(seconds)) <= 1152.0 / 44100 + 1e-6,
                  qPrintable(QString::number(seconds)));
     }
 };
