@@ -57,8 +57,9 @@ class TestWindow : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        f.tone("tone.wav", 30);
-        f.tone("short.wav", 5);
+        for (const auto& [name, seconds] :
+             {std::pair{"tone.wav", 30}, {"short.wav", 5}, {"ten minutes.wav", 600}})
+            QVERIFY(testaudio::makeTone(f.path(name), seconds));
         QVERIFY(QFile::copy(f.path("short.wav"), f.path("noextension")));
     }
     void init() {
@@ -120,11 +121,10 @@ private Q_SLOTS:
         QTEST(widget->toolTip(), "tip");
     }
 
-    // The window as it opens, on a store holding only texts the program never writes: only
-    // opening a file is at hand, the settings show and store their defaults, the timers run,
-    // the strip has its colour, and the transport buttons show their picture alone, as a
-    // button with only that picture. An error inside a command abandons it and the program
-    // goes on.
+    // The window as it opens, on a store holding texts the program never writes: only opening a
+    // file is at hand, the settings show and store their defaults, the timers run, the strip
+    // has its colour, the transport buttons show their picture alone. An error inside a
+    // command abandons it, and the program goes on.
     void firstStart() {
         QVERIFY(f.open({{"Bitrate", "160"}, {"Channels", "mono"}, {"Auto Open Folder", "7"}}));
         Form1& w = *f.window;
@@ -181,8 +181,7 @@ private Q_SLOTS:
         w.CommandBars_Execute(kCmdSaveCuttedAudio);
         f.catchMessages();
         // On both pages every control lies whole in its container with the room its text
-        // needs, and the controls stand where the design puts them, measured from the tab
-        // control's corner.
+        // needs, and stands where the design puts it, measured from the tab control's corner.
         for (int page = 0; page < 2; ++page) {
             w.TabControl1->setCurrentIndex(page);
             QCoreApplication::processEvents();
@@ -380,7 +379,7 @@ private Q_SLOTS:
         QFETCH(QString, marks);
         Form1& w = *f.window;
         const bool opening = key == QKeySequence(Qt::CTRL | Qt::Key_O);
-        f.load(opening ? "short.wav" : "tone.wav");
+        f.steps(opening ? "load=short.wav" : "load=tone.wav");
         f.answerDialog(f.path("tone.wav"));
         f.steps(steps);
         f.type(key);
@@ -508,9 +507,7 @@ private Q_SLOTS:
         QString input = f.path("endless.wav");
         QVERIFY(saving || ::mkfifo(QFile::encodeName(input).constData(), 0600) == 0);
         if (saving) {
-            f.tone("ten minutes.wav", 600);
-            f.load("ten minutes.wav");
-            f.steps("at=0,cmdBeginCut,at=600,cmdEndCut,cmdPlay");
+            f.steps("load=ten minutes.wav,at=0,cmdBeginCut,at=600,cmdEndCut,cmdPlay");
             w.txtOutputFolder->setText(f.out());
             input = f.out() + "ten minutes_cutted.mp3";
         }
@@ -529,8 +526,7 @@ private Q_SLOTS:
             closing ? void(w.close()) : f.type(Qt::Key_Escape);
         });
         poll.start(10);
-        // Should the run not stop, the pipe's end ends the load after a while, and the test
-        // fails instead of hanging.
+        // Should the run not stop, the pipe's end ends the load: the test fails, not hangs.
         bool pipeClosed = false;
         QTimer::singleShot(20000, &w, [&] {
             pipeClosed = !saving;

@@ -47,8 +47,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("signalNumber");
         QTest::newRow("saved, SIGTERM") << m_work.filePath("out/") << "Done Saved" << int(SIGTERM);
-        QTest::newRow("read-only folder, SIGINT") << "/proc/"
-                                                  << "Save Failed" << int(SIGINT);
+        QTest::newRow("read-only, SIGINT") << "/proc/"
+                                           << "Save Failed" << int(SIGINT);
     }
     void cutAndSave() {
         QFETCH(QString, folder);

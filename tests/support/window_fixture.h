@@ -1,6 +1,5 @@
-// What every test of the real window needs: a settings store emptied for each window, message
-// boxes and opened addresses caught instead of shown, file dialogs answered, generated tones,
-// and the window itself with the real audio output.
+// What the tests of the real window need: a settings store emptied for each window, message
+// boxes and opened addresses caught, file dialogs answered, and the real audio output.
 #pragma once
 
 #include "app/form1.h"
@@ -59,9 +58,6 @@ struct WindowFixture {
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString out() const { return dir.filePath("out/"); }
-    void tone(const QString& name, int seconds) {
-        QVERIFY(QFile::exists(path(name)) || testaudio::makeTone(path(name), seconds));
-    }
 
     // A new window, shown and active, on a store that holds only the given values, with an
     // empty output folder; false when there is no audio output.
@@ -88,10 +84,6 @@ struct WindowFixture {
             window->close();
         window.reset();
         BASS_Free();
-    }
-    void load(const QString& name) {
-        window->LoadMedia(path(name));
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
     }
     // Steps, comma-separated: "at=S" puts the slider on second S, "page=N" shows page N,
     // "focus=NAME" gives that control the focus, "load=FILE" loads the file of the test's
