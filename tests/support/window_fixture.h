@@ -54,7 +54,10 @@ struct WindowFixture {
         setMessageHandler({});
     }
     void catchMessages() {
-        setMessageHandler([this](ShownMessage& m) { messages << m, m.yes = answerYes; });
+        setMessageHandler([this](ShownMessage& m) {
+            m.yes = answerYes;
+            messages << m;
+        });
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString out() const { return dir.filePath("out/"); }
