@@ -1,0 +1,588 @@
+// The real window offscreen, with the real audio output and transcoder: what its controls show
+// and say, the layout, the working folder, the settings store, the keys, the marks, the save and
+// what refuses it, runs stopped half-way, and the links.
+#include "app/wave_view.h"
+#include "tests/support/processes.h"
+#include "tests/support/window_fixture.h"
+
+#include <QAccessible>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace {
+// What a control shows (a list: its entries), or its state as the settings store holds it.
+QString shown(const QWidget* widget, bool state = false) {
+    auto* list = qobject_cast<const QComboBox*>(widget);
+    if (auto* box = qobject_cast<const QCheckBox*>(widget); box && state)
+        return box->isChecked() ? "1" : "0";
+    QStringList entries;
+    for (int i = 0; list && i < list->count(); ++i)
+        entries << list->itemText(i);
+    const char* text = qobject_cast<const QGroupBox*>(widget) ? "title" : "text";
+    return list && state ? list->currentText()
+           : list        ? entries.join(u',')
+                         : widget->property(text).toString();
+}
+
+QString stored(const QString& key) {
+    return openSettingsStore()->value(key).toString();
+}
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+    WindowFixture f;
+
+    QStringList written() const { return QDir(f.out()).entryList(QDir::Files | QDir::Hidden); }
+    // The slider's selection and maximum, and the two mark labels.
+    QString state() const {
+        const SelectionSlider& slider = *f.window->Slider1;
+        return QString::asprintf("%d+%d/%d ", slider.selStart(), slider.selLength(),
+                                 slider.maximum()) +
+               f.window->lblBeginCut->text() + "-" + f.window->lblEndCut->text();
+    }
+    void verifyIdle() {
+        const Form1& w = *f.window;
+        QCOMPARE(w.ProgressBar1->text() + QString::number(w.ProgressBar1->value()), " Ready0");
+        QVERIFY(!QApplication::overrideCursor() && w.TabControl1->widget(1)->isEnabled());
+        QVERIFY(w.ctlOpenMediaFile->isEnabled() && !QFile::exists(Form1::programFile("coder.exe")));
+        const QDir program(Form1::programFile(""));
+        QVERIFY(program.entryList({".temp.wav.part-*"}, QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        for (const auto& [name, seconds] :
+             {std::pair{"tone.wav", 30}, {"short.wav", 5}, {"ten minutes.wav", 600}})
+            QVERIFY(testaudio::makeTone(f.path(name), seconds));
+        QVERIFY(QFile::copy(f.path("short.wav"), f.path("noextension")));
+    }
+    void init() {
+        if (!f.open())
+            QSKIP("No audio output device (start the test services first)");
+    }
+    void cleanup() { f.close(); }
+
+    // Each control shows its caption, is named for a screen reader and says what it does.
+    void controls_data() {
+        columns<QString, QString, QString, QString>({"name", "caption", "access", "tip"});
+        const char* const rows[][4] = {
+            {"cmdPlay", "Play", "Play", "Play (Space)"},
+            {"cmdPause", "Pause", "Pause", "Pause (Space)"},
+            {"cmdStop", "Stop", "Stop", "Stop (Esc)"},
+            {"cmdBeginCut", "Begin Cut", "Begin Cut", "Begin Cut (B)"},
+            {"cmdEndCut", "End Cut", "End Cut", "End Cut (E)"},
+            {"cmdPlaySelection", "Play Selection", "Play Selection", "Play Selection (P)"},
+            {"lblAbout", "About the software", "About the software", ""},
+            {"lblFilename", "Filename:", "Filename:", ""},
+            {"txtAudioFile", " Please open media first or drag & drop the audio file here",
+             "Filename", ""},
+            {"PicWave", "", "Waveform", "Drag and drop audio file here"},
+            {"Slider1", "", "Position", ""},
+            {"ProgressBar1", " Ready", "Ready", ""},
+            {"Frame3", "Time", "Time", ""},
+            {"Frame4", "Total Time", "Total Time", ""},
+            {"Frame5", "Begin Time", "Begin Time", ""},
+            {"Frame6", "End Time", "End Time", ""},
+            {"Frame1", "Output MP3 Settings", "Output MP3 Settings", ""},
+            {"cboBitrate", "32,48,56,64,80,96,112,128,192,224,256,320", "Bitrate:", ""},
+            {"cboFrequency", "48000,44100,32000,24000,22050,16000,12050,8000", "Frequency:", ""},
+            {"cboChannels", "Mono,Stereo", "Channel:", ""},
+            {"Frame2", "Save Cutted Audio To", "Save Cutted Audio To", ""},
+            {"cmdSaveTo", "...", "Choose the output folder", "Choose the output folder"},
+            {"cboOutputFormat", "MP3,WMA,WAV,AMR", "Output Format:", ""},
+            {"chkAutoOpen", "Auto Open Output Folder", "Auto Open Output Folder", ""},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << row[0] << row[1] << row[2] << row[3];
+        for (const QString site :
+             {"Facebook", "Twitter", "Delicious", "Digg", "StumbleUpon", "Reddit"}) {
+            const QString name = site == "Digg" ? "cmdDig" : "cmd" + site;
+            QTest::newRow(qPrintable(name)) << name << ""
+                                            << "Share on " + site << "Share on " + site;
+        }
+    }
+    void controls() {
+        QFETCH(QString, name);
+        QWidget* widget = f.window->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QTEST(shown(widget), "caption");
+        // A list is read with the label that names it.
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
+        const auto labels = access->relations(QAccessible::Label);
+        if (qobject_cast<QComboBox*>(widget) && !labels.isEmpty())
+            access = labels[0].first;
+        QTEST(access->text(QAccessible::Name), "access");
+        QTEST(widget->toolTip(), "tip");
+    }
+
+    // The window as it opens, on a store holding texts the program never writes: only opening a
+    // file is at hand, the settings show and store their defaults, the timers run, the strip
+    // has its colour, the transport buttons show their picture alone. An error inside a
+    // command abandons it, and the program goes on.
+    void windowAsItOpens() {
+        QVERIFY(f.open({{"Bitrate", "160"}, {"Channels", "mono"}, {"Auto Open Folder", "7"}}));
+        Form1& w = *f.window;
+        QCOMPARE(w.windowTitle(), "Quillet");
+        QCOMPARE(w.TabControl1->geometry(), QRect(0, 78, 721, 315));
+        QCOMPARE(w.cmdReddit->geometry(), QRect(672, 432, 46, 49));
+        QCOMPARE(w.TabControl1->tabText(0) + w.TabControl1->tabText(1), "&Quillet&Settings");
+        QCOMPARE(w.CommandBars->iconSize(), QSize(48, 48));
+        QStringList commands;
+        for (QAction* action : w.CommandBars->actions()) {
+            const QWidget* button = w.CommandBars->widgetForAction(action);
+            QVERIFY(button->font().bold() && button->font().pointSizeF() == 9);
+            commands << QStringLiteral("%1|%2|%3|%4")
+                            .arg(action->text(), shown(button), action->toolTip())
+                            .arg(action->isEnabled());
+        }
+        QCOMPARE(
+            commands,
+            QStringList({"&Open Media File|&Open Media File|Open Media File (Ctrl+O)|1",
+                         "&Random Cut|&Random Cut|Random Cut (Ctrl+R)|0",
+                         "&Save Cutted Audio|Save Cutted Audio|Save Cutted Audio (Ctrl+S)|0"}));
+        QVERIFY(w.Slider1->isEnabled() && w.Timer1->isActive() && w.Timer2->isActive());
+        QCOMPARE(QList<int>({w.Timer1->interval(), w.Timer2->interval()}), QList<int>({100, 10}));
+        QCOMPARE(w.PicWave->palette().color(QPalette::Window), QColor(33, 47, 56));
+        QCOMPARE(w.lblBeginCut->font().pointSizeF(), 14.25);
+        QVERIFY(w.lblAbout->font().underline());
+        QCOMPARE(w.lblAbout->cursor().shape(), Qt::PointingHandCursor);
+        QStringList settings;
+        for (const char* name : {"cboBitrate", "cboChannels", "cboFrequency", "cboOutputFormat",
+                                 "txtOutputFolder", "chkAutoOpen"})
+            settings << shown(w.findChild<QWidget*>(name), true);
+        for (const char* key : {"Bitrate", "Channels", "Frequency", "Output Format",
+                                "Output Folder", "Auto Open Folder"})
+            settings << stored(key);
+        const QString home = QDir::homePath() + "/";
+        QCOMPARE(settings, QStringList({"192", "Stereo", "44100", "MP3", home, "0", "192", "Stereo",
+                                        "44100", "MP3", home, "0"}));
+        for (QPushButton* button : w.TabControl1->widget(0)->findChildren<QPushButton*>())
+            for (const bool enabled : {false, true}) {
+                QVERIFY(!button->isEnabled() || enabled);
+                button->setEnabled(enabled);
+                QPushButton twin(button->parentWidget());
+                twin.setGeometry(button->geometry());
+                twin.setEnabled(enabled);
+                twin.setIconSize(button->iconSize());
+                twin.setIcon(button->icon());
+                twin.show();
+                QVERIFY2(button->grab().toImage() == twin.grab().toImage(),
+                         qPrintable(button->objectName()));
+            }
+        setMessageHandler([](ShownMessage&) { throw 42; });
+        w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        setMessageHandler([](ShownMessage&) { throw std::runtime_error("the box failed"); });
+        w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        f.catchMessages();
+        // On both pages every control lies whole in its container with the room its text
+        // needs, and stands where the design puts it, measured from the tab control's corner.
+        for (int page = 0; page < 2; ++page) {
+            w.TabControl1->setCurrentIndex(page);
+            QCoreApplication::processEvents();
+            for (QWidget* widget : w.findChildren<QWidget*>()) {
+                const QWidget* parent = widget->parentWidget();
+                const QString where = widget->objectName() + " in " + parent->objectName();
+                // A picture button shows no caption; every other control has room for its text.
+                const QSize needed = qobject_cast<QComboBox*>(widget) ? widget->sizeHint()
+                                     : qobject_cast<QPushButton*>(widget)
+                                         ? QSize()
+                                         : widget->minimumSizeHint();
+                QVERIFY2(!widget->isVisible() || widget->isWindow() ||
+                             (parent->rect().contains(widget->geometry()) &&
+                              needed.width() <= widget->width()),
+                         qPrintable(where));
+            }
+        }
+        QList<QPoint> places;
+        for (const char* name : {"txtAudioFile", "cmdPlay", "Frame6", "Frame1", "Frame2"})
+            places << w.findChild<QWidget*>(name)->mapTo(w.TabControl1, QPoint());
+        QCOMPARE(places, QList<QPoint>({{64, 32}, {11, 249}, {619, 241}, {8, 32}, {8, 112}}));
+        // After a resize the tab control and the status line are as wide as the window and the
+        // settings frames 200 twips narrower; a resize while minimised waits for the restore.
+        const auto widths = [&w] {
+            return QList<int>{w.TabControl1->width(), w.ProgressBar1->width(), w.Frame1->width(),
+                              w.Frame2->width()};
+        };
+        w.resize(900, 500);
+        QCOMPARE(widths(), QList<int>({900, 900, 887, 887}));
+        w.showMinimized();
+        w.resize(600, 500);
+        QTRY_COMPARE(w.width(), 600);
+        QCOMPARE(widths(), QList<int>({900, 900, 887, 887}));
+        w.showNormal();
+        QCOMPARE(widths(), QList<int>({600, 600, 587, 587}));
+        // One marked second of twenty minutes shows as a band of 3 px or more, left of the
+        // handle, in a colour that stands out from what it covers.
+        SelectionSlider& slider = *w.Slider1;
+        slider.setRange(0, 1200);
+        slider.setValue(900);
+        const QImage plain = slider.grab().toImage();
+        slider.setSelStart(600);
+        slider.setSelLength(1);
+        const QImage marked = slider.grab().toImage();
+        QList<int> band;
+        for (int x = 0; x < marked.width(); ++x)
+            for (int y = 0; y < marked.height(); ++y) {
+                const QColor a = plain.pixelColor(x, y);
+                const QColor b = marked.pixelColor(x, y);
+                if (std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                        std::abs(a.blue() - b.blue()) >=
+                    120) {
+                    band << x;
+                    break;
+                }
+            }
+        QVERIFY(band.size() >= 3 && band.last() < slider.width() * 3 / 4 - 20);
+    }
+
+    // The working files go to the program folder while it can be written, else to the user's
+    // data folder, made on the way, or nowhere. "@" stands for a temporary folder; /proc takes
+    // no new files, not even from root, so it stands for a read-only installed folder.
+    void workingFolder_data() {
+        columns<QString, QString, QString>({"programFolder", "dataFolder", "expected"});
+        QTest::newRow("writable program folder") << "@/program"
+                                                 << "@/data-a"
+                                                 << "@/program";
+        QTest::newRow("read-only program folder") << "/proc"
+                                                  << "@/a/b/data"
+                                                  << "@/a/b/data";
+        QTest::newRow("missing program folder") << "@/gone"
+                                                << "@/data-c"
+                                                << "@/data-c";
+        QTest::newRow("neither writable") << "/proc"
+                                          << "/proc/quillet"
+                                          << "";
+        QTest::newRow("no data folder known") << "/proc"
+                                              << ""
+                                              << "";
+    }
+    void workingFolder() {
+        QFETCH(QString, programFolder);
+        QFETCH(QString, dataFolder);
+        QFETCH(QString, expected);
+        QVERIFY(QDir().mkpath(f.path("program")));
+        dataFolder.replace(u'@', f.dir.path());
+        QCOMPARE(chooseWorkingFolder(programFolder.replace(u'@', f.dir.path()), dataFolder),
+                 expected.replace(u'@', f.dir.path()));
+        // The data folder is made only when it is chosen; the probe leaves nothing behind.
+        QCOMPARE(QFileInfo::exists(dataFolder), !expected.isEmpty() && expected == dataFolder);
+        QVERIFY(expected.isEmpty() ||
+                QDir(expected).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QCOMPARE(tempWavPath(), Form1::programFile("temp.wav")); // a build's folder is writable
+    }
+
+    // Each setting is stored the moment its control changes, whichever way the change came,
+    // and the next window shows it. The folder chooser starts in the output folder, or in the
+    // home folder when there is none; cancelled, it leaves the folder as it was.
+    void settingsAreStoredAndRestored_data() {
+        columns<QString, QString, QString, QString>({"control", "route", "key", "expected"});
+        const char* const rows[][4] = {
+            {"cboBitrate", "keys=Down", "Bitrate", "224"},
+            {"cboFrequency", "program", "Frequency", "32000"},
+            {"cboChannels", "keys=Down", "Channels", "Stereo"},
+            {"cboOutputFormat", "program", "Output Format", "WMA"},
+            {"chkAutoOpen", "keys=Space", "Auto Open Folder", "1"},
+            {"chkAutoOpen", "keys=Space,Space", "Auto Open Folder", "0"},
+            {"txtOutputFolder", "keys=End,X", "Output Folder", "/start/x"},
+            {"txtOutputFolder", "chooser=@", "Output Folder", "@/"},
+            {"txtOutputFolder", "chooser=/", "Output Folder", "/"},
+            {"txtOutputFolder", "chooser=", "Output Folder", "/start/"},
+        };
+        const QString here = f.dir.path();
+        for (const auto& row : rows)
+            QTest::addRow("%s, %s", row[0], row[1])
+                << row[0] << QString(row[1]).replace(u'@', here) << row[2]
+                << QString(row[3]).replace(u'@', here);
+    }
+    void settingsAreStoredAndRestored() {
+        QFETCH(QString, control);
+        QFETCH(QString, route);
+        QFETCH(QString, expected);
+        QVERIFY(f.open({{"Channels", "Mono"}, {"Output Folder", "/start/"}}));
+        Form1& w = *f.window;
+        f.steps("page=1,focus=" + control);
+        QWidget* widget = w.findChild<QWidget*>(control);
+        QTRY_VERIFY(widget->hasFocus());
+        auto* list = qobject_cast<QComboBox*>(widget);
+        if (route == "program")
+            list->setCurrentIndex(list->currentIndex() + 1);
+        else if (route.startsWith("keys"))
+            f.type(QKeySequence(route.section(u'=', 1)));
+        else
+            f.answerDialog(route.section(u'=', 1));
+        if (route.startsWith("chooser")) {
+            QTest::mouseClick(w.cmdSaveTo, Qt::LeftButton);
+            QCOMPARE(f.dialogTitle + f.dialogFolder,
+                     "Save images to this folder" + QDir::homePath());
+        }
+        QFETCH(QString, key);
+        QCOMPARE(stored(key), expected);
+        const Form1 again;
+        QCOMPARE(shown(again.findChild<QWidget*>(control), true), expected);
+    }
+
+    // Each key does what its button or command does, on either page, unless a text box, a
+    // list or the check box has the focus; a click on a button leaves the keyboard focus where
+    // it was, so Space is the window's again. Begin Cut and End Cut set the stretch and its
+    // labels: a second Begin Cut starts over, an End Cut alone moves only its label, an end
+    // before the begin marks the stretch between, and a stretch may start at second 0. Every
+    // load, whether it succeeds or fails, clears the marks and puts the slider at 0. "Random"
+    // stands for a stretch of six seconds or more inside the file, from second 1.
+    void keysAndMarks_data() {
+        columns<QString, QKeySequence, int, QString, int>(
+            {"steps", "key", "sound", "marks", "page"});
+        const int stop = int(BASS_ACTIVE_STOPPED);
+        const int play = int(BASS_ACTIVE_PLAYING);
+        const QString none = "0+0/30 00:00:00-00:00:00";
+        const QString five = "5+0/30 00:00:05-00:00:00";
+        const QString marked = "3+5/30 00:00:03-00:00:08";
+        const QString marking = "at=3,cmdBeginCut,at=8,cmdEndCut";
+        const auto row = [](const char* name, const QString& steps, QKeySequence key, int sound,
+                            const QString& marks, int page = 0) {
+            QTest::newRow(name) << steps << key << sound << marks << page;
+        };
+        row("space plays", "focus=Slider1", Qt::Key_Space, play, none);
+        row("space pauses", "cmdPlay", Qt::Key_Space, int(BASS_ACTIVE_PAUSED), none);
+        row("escape stops", "cmdPlay", Qt::Key_Escape, stop, none);
+        row("b marks the begin", "at=5", Qt::Key_B, stop, five);
+        row("e marks the end", "at=3,cmdBeginCut,at=8", Qt::Key_E, stop, marked);
+        row("p plays the selection", marking, Qt::Key_P, play, marked);
+        row("space resumes a paused selection", marking + ",cmdPlaySelection,cmdPause",
+            Qt::Key_Space, play, marked);
+        row("ctrl+r cuts at random", "", Qt::CTRL | Qt::Key_R, stop, "random");
+        row("ctrl+o opens a file", "", Qt::CTRL | Qt::Key_O, stop, none);
+        row("alt+s shows the settings", "", Qt::ALT | Qt::Key_S, stop, none, 1);
+        row("alt+q shows the work page", "page=1", Qt::ALT | Qt::Key_Q, stop, none);
+        row("b on the settings page", "page=1,at=5", Qt::Key_B, stop, five, 1);
+        row("b in the folder box", "page=1,focus=txtOutputFolder", Qt::Key_B, stop, none, 1);
+        row("e in a list", "at=5,cmdBeginCut,page=1,focus=cboChannels", Qt::Key_E, stop, five, 1);
+        row("x in the file box", "focus=txtAudioFile", Qt::Key_X, stop, none);
+        row("begin again", marking + ",at=12,cmdBeginCut", {}, stop, "12+0/30 00:00:12-00:00:00");
+        row("end alone", marking + ",at=25,cmdEndCut", {}, stop, "3+5/30 00:00:03-00:00:25");
+        row("end before begin", "at=8,cmdBeginCut,at=3,cmdEndCut", {}, stop, marked);
+        row("from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", {}, stop,
+            "0+4/30 00:00:00-00:00:04");
+        row("another load", marking + ",load=short.wav", {}, stop, "0+0/5 00:00:00-00:00:00");
+        row("a failed load", marking + ",load=missing.wav", {}, stop, "0+0/0 00:00:00-00:00:00");
+    }
+    void keysAndMarks() {
+        QFETCH(QString, steps);
+        QFETCH(QKeySequence, key);
+        QFETCH(int, sound);
+        QFETCH(QString, marks);
+        Form1& w = *f.window;
+        const bool opening = key == QKeySequence(Qt::CTRL | Qt::Key_O);
+        f.steps(opening ? "load=short.wav" : "load=tone.wav");
+        f.answerDialog(f.path("tone.wav"));
+        f.steps(steps);
+        f.type(key);
+        // A mnemonic presses its button a moment later, as a click would show.
+        QTRY_COMPARE(f.playState(), sound);
+        QCOMPARE(f.dialogTitle, opening ? "Select Media File" : "");
+        const SelectionSlider& cut = *w.Slider1;
+        for (int draw = 0; marks == "random" && draw < 50; ++draw, f.type(key))
+            QVERIFY(cut.selStart() >= 1 && cut.selLength() >= 6 &&
+                    cut.selStart() + cut.selLength() <= 30);
+        const auto hms = [](int seconds) { return QTime(0, 0).addSecs(seconds).toString(); };
+        if (marks == "random")
+            marks = QStringLiteral("%1+%2/30 ").arg(cut.selStart()).arg(cut.selLength()) +
+                    hms(cut.selStart()) + "-" + hms(cut.selStart() + cut.selLength());
+        QCOMPARE(state(), marks);
+        QVERIFY(!steps.contains("load") || w.Slider1->value() == 0);
+        QCOMPARE(w.bPlaySelection, marks.startsWith("3+5") && sound == int(BASS_ACTIVE_PLAYING));
+        QTEST(w.TabControl1->currentIndex(), "page");
+        QVERIFY(w.txtAudioFile->text().endsWith(".wav"));
+        QVERIFY2(f.messages.size() == steps.contains("missing"),
+                 qPrintable(f.messages.value(0).text));
+    }
+
+    // Ctrl+S writes the marked stretch, exact to the second, then says where it went or,
+    // asked to, opens the folder; where no file manager opens it, the message comes instead.
+    // An earlier file of the same name is replaced only when the user says so. What stops a
+    // save says why, writes nothing and, like every save, leaves the window idle.
+    void save_data() {
+        columns<QString, QString, QString, int, int, QString, int>(
+            {"steps", "folder", "format", "open", "earlier", "said", "seconds"});
+        const auto row = [](const char* name, const char* steps, const char* folder,
+                            const char* format, int open, int earlier, const char* said,
+                            int seconds = 0) {
+            QTest::newRow(name) << "load=tone.wav," + QString(steps) << folder << format << open
+                                << earlier << said << seconds;
+        };
+        const char* marks = "at=2,cmdBeginCut,at=5,cmdEndCut";
+        const char* noMarks = "Specify Cut Mark\\|Please specify a cut mark first.\r\n"
+                              "Just press the Begin Cut and End Cut buttons.\\|48";
+        row("WAV from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", "@/out/", "WAV", 0, -1,
+            "Done Saved\\|Done Saved at @/out/\\|64", 4);
+        row("MP3, folder opened", marks, "@/out/", "MP3", 1, -1, "", 3);
+        row("AMR, no file manager", marks, "@/out/", "AMR", 2, -1,
+            "Done Saved\\|Done Saved at @/out/\\|64", 3);
+        row("earlier file kept", marks, "@/out/", "WAV", 0, 0, "");
+        row("earlier file replaced", marks, "@/out/", "WAV", 0, 1,
+            "Done Saved\\|Done Saved at @/out/\\|64", 3);
+        row("nothing loaded", "load=missing.wav", "@/out/", "MP3", 0, -1,
+            "Select Audio\\|Please select first input audio file\\|48");
+        row("no marks", "", "@/out/", "MP3", 0, -1, noMarks);
+        row("end at second 0", "at=0,cmdBeginCut,at=0,cmdEndCut", "@/out/", "MP3", 0, -1, noMarks);
+        row("no dot in the name", "load=noextension,at=1,cmdBeginCut,at=3,cmdEndCut", "@/out/",
+            "MP3", 0, -1, "Invalid Output\\|Invalid output path.\\|48");
+        row("folder missing", marks, "@/none/", "MP3", 0, -1,
+            "Save Failed\\|.*does not exist.*\\|48");
+        row("folder read-only", marks, "/proc/", "MP3", 0, -1, "Save Failed\\|.*\\|(16|48)");
+        row("transcoder fails", marks, "@/out/", "MP3/fast", 0, -1,
+            "Save Failed\\|Quillet couldn't save the cut.\n\ncodec: .*\\|16");
+    }
+    void save() {
+        QFETCH(QString, steps);
+        QFETCH(QString, folder);
+        QFETCH(QString, format);
+        QFETCH(int, open);    // 1: asked to open the folder, 2: asked, with no file manager
+        QFETCH(int, earlier); // an earlier file: 0 kept (No), 1 replaced (Yes)
+        QFETCH(QString, said);
+        QFETCH(int, seconds);
+        Form1& w = *f.window;
+        folder.replace(u'@', f.dir.path());
+        const QString name = "tone_cutted." + format.section(u'/', 0, 0).toLower();
+        QFile file(f.out() + name);
+        QVERIFY(earlier < 0 || (file.open(QIODevice::WriteOnly) && file.write("earlier") == 7));
+        file.close();
+        f.answerYes = earlier == 1;
+        f.steps(steps);
+        f.messages.clear();
+        w.cboOutputFormat->setCurrentText(format.section(u'/', 0, 0));
+        if (format.contains(u'/'))
+            w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), format.section(u'/', 1));
+        w.txtOutputFolder->setText(folder);
+        w.chkAutoOpen->setChecked(open > 0);
+        if (open == 2)
+            QDesktopServices::unsetUrlHandler("file");
+        w.ctlSaveCuttedAudio->isEnabled() ? f.type(Qt::CTRL | Qt::Key_S)
+                                          : w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        QDesktopServices::setUrlHandler("file", &f.urls, "open");
+        if (earlier >= 0) {
+            const ShownMessage question = f.messages.takeFirst();
+            QVERIFY(question.question);
+            QCOMPARE(question.text, name + " already exists. Do you want to replace it?");
+        }
+        QStringList shown;
+        for (const ShownMessage& m : f.messages)
+            shown << QStringLiteral("%1|%2|%3").arg(m.title, m.text).arg(m.style);
+        const QRegularExpression pattern(
+            "^(" + said.replace(u'@', QRegularExpression::escape(f.dir.path())) + ")$",
+            QRegularExpression::DotMatchesEverythingOption);
+        QVERIFY2(pattern.match(shown.join(u'\n')).hasMatch(), qPrintable(shown.join(u'\n')));
+        QCOMPARE(f.urls.urls, open == 1 ? QList<QUrl>{QUrl::fromLocalFile(folder)} : QList<QUrl>());
+        QCOMPARE(written(), seconds || earlier >= 0 ? QStringList{name} : QStringList());
+        QCOMPARE(file.size(), earlier ? file.size() : 7);
+        const double decoded = seconds ? testaudio::decodedSeconds(f.out() + name, 8000) : 0;
+        QVERIFY2(std::abs(decoded - seconds) < 0.1, qPrintable(QString::number(decoded)));
+        verifyIdle();
+    }
+
+    // Escape or a close during a load or a save ends the transcoder, leaves nothing of the run
+    // behind and shows no message; a close then closes the window, Escape leaves it as it was
+    // before the run, playback going on. While a save runs the pointer is busy and neither
+    // the settings nor another file can be chosen.
+    void stopDuringRun_data() {
+        columns<bool, bool>({"saving", "closing"});
+        QTest::newRow("escape during a load") << false << false;
+        QTest::newRow("escape during a save") << true << false;
+        QTest::newRow("close during a load") << false << true;
+        QTest::newRow("close during a save") << true << true;
+    }
+    void stopDuringRun() {
+        QFETCH(bool, saving);
+        QFETCH(bool, closing);
+        Form1& w = *f.window;
+        // A pipe no one writes to: the transcoder waits on it for ever.
+        QString input = f.path("endless.wav");
+        QVERIFY(saving || ::mkfifo(QFile::encodeName(input).constData(), 0600) == 0);
+        if (saving) {
+            f.steps("load=ten minutes.wav,at=0,cmdBeginCut,at=600,cmdEndCut,cmdPlay");
+            w.txtOutputFolder->setText(f.out());
+            input = f.out() + "ten minutes_cutted.mp3";
+        }
+        const QString before = state();
+        QString status;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &w, [&] {
+            if (saving ? written().isEmpty() : !testprocess::processNaming(input))
+                return;
+            poll.stop();
+            status = QAccessible::queryAccessibleInterface(w.ProgressBar1)->text(QAccessible::Name);
+            if (saving) {
+                QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+                QVERIFY(!w.TabControl1->widget(1)->isEnabled() && !w.ctlOpenMediaFile->isEnabled());
+            }
+            closing ? void(w.close()) : f.type(Qt::Key_Escape);
+        });
+        poll.start(10);
+        // Should the run not stop, the pipe's end ends the load: the test fails, not hangs.
+        bool pipeClosed = false;
+        QTimer::singleShot(20000, &w, [&] {
+            pipeClosed = !saving;
+            if (pipeClosed)
+                ::close(::open(QFile::encodeName(input).constData(), O_WRONLY | O_NONBLOCK));
+        });
+        saving ? w.CommandBars_Execute(kCmdSaveCuttedAudio) : w.LoadMedia(input);
+        QFile::remove(f.path("endless.wav"));
+        QVERIFY(!poll.isActive() && !pipeClosed);
+        QCOMPARE(status, saving ? "Saving...Please Wait." : "Loading...Please Wait.");
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.value(0).text));
+        QVERIFY(!testprocess::processNaming(input));
+        QCOMPARE(written(), QStringList());
+        QTRY_COMPARE(w.isVisible(), !closing);
+        QCOMPARE(QFile::exists(tempWavPath()), saving && !closing);
+        QCOMPARE(f.playState(),
+                 saving && !closing ? int(BASS_ACTIVE_PLAYING) : int(BASS_ACTIVE_STOPPED));
+        QCOMPARE(state(), before);
+        QCOMPARE(w.ctlSaveCuttedAudio->isEnabled(), saving);
+        verifyIdle();
+    }
+
+    // Each share button and the About label open one fixed address that carries nothing of
+    // the user's, before a load and after, and change nothing else.
+    void links() {
+        Form1& w = *f.window;
+        QTest::mouseClick(w.lblAbout, Qt::LeftButton);
+        const QString about = QString::fromLatin1(f.urls.urls.value(0).toEncoded());
+        const QString domain =
+            QRegularExpression("^http://([a-z0-9.-]+)$").match(about).captured(1);
+        QVERIFY2(!domain.isEmpty(), qPrintable(about));
+        const std::pair<QWidget*, QString> links[] = {
+            {w.lblAbout, "http://@"},
+            {w.cmdFacebook, "http://[^/]+/sharer/sharer\\.php\\?u=http%3A%2F%2F@"},
+            {w.cmdTwitter, "https://[^/]+/home\\?status=Quillet%20-%20http://@"},
+            {w.cmdDelicious, "https://([^/]+)/login\\?lo_action=save&next=http%3A%2F%2F\\1"
+                             "%2Fpost%3Furl%3Dhttp%3A%2F%2F@%26title%3DQuillet%3Flog%3Dout"
+                             "%26url%3Dhttp%253A%252F%252F@%26title%3DQuillet"},
+            {w.cmdDig, "http://[^/]+/submit\\?phase=2&url=http://@&title=Quillet"},
+            {w.cmdStumbleUpon, "http://[^/]+/submit\\?url=http://@&title=Quillet"},
+            {w.cmdReddit, "http://[^/]+/submit\\?url=http://@&title=Quillet"},
+        };
+        for (const QString steps : {"", "load=tone.wav,at=3,cmdBeginCut,at=9,cmdEndCut,cmdPlay"}) {
+            f.steps(steps);
+            const QString before = w.txtAudioFile->text() + state();
+            for (auto [control, pattern] : links) {
+                f.urls.urls.clear();
+                QTest::mouseClick(control, Qt::LeftButton);
+                const QString url = QString::fromLatin1(f.urls.urls.value(0).toEncoded());
+                const QRegularExpression re("^" + pattern.replace(u'@', domain) + "$");
+                QVERIFY2(f.urls.urls.size() == 1 && re.match(url).hasMatch(), qPrintable(url));
+            }
+            QCOMPARE(w.txtAudioFile->text() + state(), before);
+            QCOMPARE(f.playState(),
+                     int(steps.isEmpty() ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING));
+        }
+        QVERIFY(f.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
