@@ -1,13 +1,16 @@
-// The loader on the real window with the real transcoder and audio layer: loads one after another,
-// the status bar meanwhile, drops, the open dialog, and the ways a load fails.
+// Loading a file: the waveform scan of a WAV file on its own, and the loader on the real window
+// with the real transcoder and audio layer (loads one after another, the status bar meanwhile,
+// drops, the open dialog, the ways a load fails).
 #include "app/form1.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
 #include "app/wave_view.h"
 #include "app/working_folder.h"
 #include "audio/audio_output.h"
+#include "audio/media_selection.h"
 #include "audio/mod_bass.h"
 #include "audio/mod_cutter.h"
+#include "audio/wave_scan.h"
 #include "tests/support/test_audio.h"
 #include "tests/support/wav_bytes.h"
 
@@ -17,6 +20,21 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+using namespace wavbytes;
+using Points = std::vector<std::int32_t>;
+
+namespace {
+// Blocks of 882 samples: the ones the scan looks at (every 32nd) hold the block's value, the
+// others `between`.
+QByteArray blocks(const QList<int>& values, int between = 0) {
+    QByteArray pcm;
+    for (const int v : values)
+        for (int i = 0; i < 882; ++i)
+            pcm += le(quint16(i % 32 ? between : v), 2);
+    return pcm;
+}
+} // namespace
+
 class TestLoader : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -25,33 +43,31 @@ class TestLoader : public QObject {
     int m_outputsMade = 0;
 
     QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
-    // Drags the files onto the file box and drops them there; true when the drag was taken.
+    // Drags the files (or, with none, text) onto the file box and drops them there; true when the
+    // drag was taken.
     bool drop(const QStringList& files) {
         QMimeData data;
-        QList<QUrl> urls;
         for (const QString& file : files)
-            urls << QUrl::fromLocalFile(file);
-        data.setUrls(urls);
-        if (files.isEmpty())
-            data.setText(QStringLiteral("/music/a.mp3"));
+            data.setUrls(data.urls() << QUrl::fromLocalFile(file));
+        data.setText(files.isEmpty() ? "/music/a.mp3" : "");
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(m_window->txtAudioFile, &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(m_window->txtAudioFile, &drop);
         return enter.isAccepted();
     }
-    // What a user sees once a file is loaded.
+    // What a user sees once a file is loaded: a point per 10 ms and one more from the empty read.
     void verifyLoaded(const QString& file, int seconds) {
         Form1& w = *m_window;
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
-        QCOMPARE(w.txtAudioFile->text(), file);
-        QCOMPARE(w.ProgressBar1->format() + QString::number(w.ProgressBar1->value()), " Ready0");
-        QCOMPARE(w.lblTotalTime->text(), QStringLiteral("00:00:0%1").arg(seconds));
-        QCOMPARE(w.Slider1->maximum(), seconds);
-        QCOMPARE(w.Slider1->value() + w.Slider1->selStart() + w.Slider1->selLength(), 0);
-        QCOMPARE(w.lblBeginCut->text() + w.lblEndCut->text(), "00:00:0000:00:00");
-        QCOMPARE(w.nWaveLast, seconds * 100); // a point per 10 ms, one more from the empty read
-        QCOMPARE(w.nMarkLast, w.nWaveLast);
+        QCOMPARE(QStringList({w.txtAudioFile->text(), w.ProgressBar1->format(),
+                              w.lblTotalTime->text(), w.lblBeginCut->text(), w.lblEndCut->text()}),
+                 QStringList({file, " Ready", "00:00:0" + QString::number(seconds), "00:00:00",
+                              "00:00:00"}));
+        QCOMPARE(
+            QList<int>({w.Slider1->maximum(), w.Slider1->value(), w.Slider1->selStart(),
+                        w.Slider1->selLength(), w.ProgressBar1->value(), w.nWaveLast, w.nMarkLast}),
+            QList<int>({seconds, 0, 0, 0, 0, seconds * 100, seconds * 100}));
         for (QWidget* control :
              std::initializer_list<QWidget*>{w.cmdPlay, w.cmdStop, w.cmdPause, w.cmdBeginCut,
                                              w.cmdEndCut, w.cmdPlaySelection, w.Slider1})
@@ -59,7 +75,7 @@ class TestLoader : public QObject {
         for (QAction* action : {w.ctlOpenMediaFile, w.ctlRandomCut, w.ctlSaveCuttedAudio})
             QVERIFY(action->isEnabled());
         QCOMPARE(BASS_ChannelIsActive(w.hStream), BASS_ACTIVE_STOPPED);
-        QVERIFY(!QFile::exists(workingFolder() + "/coder.exe"));
+        QVERIFY(!QFile::exists(coderPath()));
     }
 
 private Q_SLOTS:
@@ -70,8 +86,7 @@ private Q_SLOTS:
             return makeDefaultAudioOutput();
         });
         QVERIFY(testaudio::makeTone(path("tone 3s.wav"), 3));
-        QVERIFY(
-            testaudio::makeAudio(path("silence 5s.flac"), 5, {"sine", "0", "vol", "0"}, 48000, 1));
+        QVERIFY(testaudio::makeAudio(path("silence 5s.flac"), 5, {"vol", "0"}, 48000, 1));
     }
     void init() {
         QFile::remove(tempWavPath());
@@ -84,6 +99,56 @@ private Q_SLOTS:
     void cleanup() {
         m_window.reset();
         BASS_Free();
+    }
+
+    // Rows of a 128-row strip, 64 being silence: the top from the lowest looked-at sample (never
+    // above 0), the bottom from the highest, divided by 512 toward zero. Data that end on a block
+    // boundary give one more point from the empty read.
+    void scan_data() {
+        QTest::addColumn<QByteArray>("pcm");
+        QTest::addColumn<Points>("top");
+        QTest::addColumn<Points>("bottom");
+        QTest::newRow("silence") << blocks({0, 0}) << Points{64, 64, 64} << Points{64, 64, 64};
+        QTest::newRow("positive") << blocks({20000}, 100) << Points{64, 64} << Points{103, 64};
+        QTest::newRow("negative") << blocks({-20000}, -100) << Points{25, 64} << Points{64, 64};
+        QTest::newRow("extremes") << blocks({-32768, 32767}) << Points{0, 64, 64}
+                                  << Points{64, 127, 64};
+        QTest::newRow("toward zero") << blocks({-511, -512, 511, 512}) << Points{64, 63, 64, 64, 64}
+                                     << Points{64, 64, 64, 65, 64};
+        QTest::newRow("between") << blocks({0}, -32768) << Points{64, 64} << Points{64, 64};
+        QTest::newRow("short last block") << blocks({-2048}, -2048) + le(63488, 2).repeated(33)
+                                          << Points{60, 60} << Points{64, 64};
+        QTest::newRow("header only") << QByteArray() << Points{64} << Points{64};
+    }
+    void scan() {
+        QFETCH(QByteArray, pcm);
+        QFETCH(Points, top);
+        const WaveScan scan = scanWaveFile(write(path("scan.wav"), wav(44100, 2, pcm)));
+        QCOMPARE(scan.lastPoint + 1, std::int32_t(top.size()));
+        QCOMPARE(Points(scan.top.begin(), scan.top.begin() + top.size()), top);
+        QTEST(Points(scan.bottom.begin(), scan.bottom.begin() + top.size()), "bottom");
+    }
+
+    // Many reads' worth of blocks: the header's bound comes first in the progress, then every
+    // 100th point. A file of more points than its header announces, or of less than a header,
+    // or none, fails.
+    void longAndBadScans() {
+        QList<int> values;
+        for (int b = 0; b < 1000; ++b)
+            values << (b % 2 ? 4096 : -4096);
+        Points progress;
+        const WaveScan scan = scanWaveFile(write(path("long.wav"), wav(44100, 2, blocks(values))),
+                                           [&](std::int32_t bound, std::int32_t point) {
+                                               QCOMPARE(bound, 1000);
+                                               progress.push_back(point);
+                                           });
+        QCOMPARE(scan.top[512] + scan.bottom[511], 56 + 72);
+        QCOMPARE(progress, Points({0, 0, 100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}));
+        const QByteArray tooLong =
+            riff(chunk("fmt ", fmt(44100, 2)) + "data" + le(1764, 4) + blocks({0, 0, 0}));
+        for (const QString& bad :
+             {write(path("bad.wav"), tooLong), write(path("short.wav"), "RIFF"), path("none.wav")})
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, scanWaveFile(bad));
     }
 
     // The first load keeps the start-up's audio set-up and refuses a drop or a load meanwhile;
@@ -112,13 +177,11 @@ private Q_SLOTS:
         w.cmdPlay_Click();
         w.LoadMedia(path("silence 5s.flac"));
         verifyLoaded(path("silence 5s.flac"), 5);
-        QCOMPARE(m_outputsMade, 1);
-        QVERIFY(w.bRestart); // the Stop of the second load
-        QCOMPARE(QFileInfo(tempWavPath()).size(), qint64{44 + 5 * 176400});
-        const auto flat = [&](const std::vector<std::int32_t>& rows) {
-            return std::count(rows.begin(), rows.begin() + w.nWaveLast + 1, 64) == w.nWaveLast + 1;
-        };
-        QVERIFY(flat(w.aWaveTop) && flat(w.aWaveBottom));
+        QVERIFY(m_outputsMade == 1 && w.bRestart); // the Stop and the new set-up of a second load
+        QCOMPARE(testaudio::decodedSeconds(tempWavPath(), 44100), 5.0);
+        QCOMPARE(std::count(w.aWaveTop.begin(), w.aWaveTop.begin() + 501, 64) +
+                     std::count(w.aWaveBottom.begin(), w.aWaveBottom.begin() + 501, 64),
+                 1002);
     }
 
     // A failed load says why under "Error Loading Media" and leaves nothing of a file, also not
@@ -141,7 +204,7 @@ private Q_SLOTS:
         const QString bad = path("bad one.MP3"), codec = programFolderFile("codec.dll");
         QFile::remove(bad);
         if (!content.isNull())
-            wavbytes::write(bad, content);
+            write(bad, content);
         const bool noCodec = reason.startsWith("File");
         QVERIFY(!noCodec || QFile::rename(codec, codec + ".aside"));
         QVERIFY(drop({bad}));
@@ -159,7 +222,8 @@ private Q_SLOTS:
         verifyLoaded(path("silence 5s.flac"), 5);
     }
 
-    // Text is not taken; of three files the first loads; a name of another type is refused.
+    // Text is not taken; a name of another type is refused; of three files the first loads. A
+    // name passes when it ends in wav, wma, mp3, amr or flac in any letter case, dot or not.
     void drops() {
         QVERIFY(!drop({}));
         QVERIFY(drop({path("notes.ogg")}));
@@ -170,6 +234,10 @@ private Q_SLOTS:
         m_messages.clear();
         QVERIFY(drop({path("tone 3s.wav"), path("silence 5s.flac"), path("notes.ogg")}));
         verifyLoaded(path("tone 3s.wav"), 3);
+        for (const char* name : {"/m/SONG.MP3", "/m/xmp3", "a.flac", "a.Wav", "a.wma", "a.amr"})
+            QVERIFY2(isAcceptedAudioName(name), name);
+        for (const char* name : {"/m/a.ogg", "/m/a.fla", ""})
+            QVERIFY2(!isAcceptedAudioName(name), name);
     }
 
     // Cancelled, the open dialog changes nothing; a chosen file loads.
