@@ -1,16 +1,13 @@
-// Loading a file: the waveform scan of a WAV file on its own, and the loader on the real window
-// with the real transcoder and audio layer (loads one after another, the status bar meanwhile,
-// drops, the open dialog, the ways a load fails).
+// The loader on the real window with the real transcoder and audio layer: loads one after another,
+// the status bar meanwhile, drops, the open dialog, and the ways a load fails.
 #include "app/form1.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
 #include "app/wave_view.h"
 #include "app/working_folder.h"
 #include "audio/audio_output.h"
-#include "audio/media_selection.h"
 #include "audio/mod_bass.h"
 #include "audio/mod_cutter.h"
-#include "audio/wave_scan.h"
 #include "tests/support/test_audio.h"
 #include "tests/support/wav_bytes.h"
 
@@ -20,21 +17,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-using namespace wavbytes;
-using Points = std::vector<std::int32_t>;
-
-namespace {
-// Blocks of 882 samples: the ones the scan looks at (every 32nd) hold the block's value, the
-// others `between`.
-QByteArray blocks(const QList<int>& values, int between = 0) {
-    QByteArray pcm;
-    for (const int v : values)
-        for (int i = 0; i < 882; ++i)
-            pcm += le(quint16(i % 32 ? between : v), 2);
-    return pcm;
-}
-} // namespace
-
+using wavbytes::write;
 class TestLoader : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -99,56 +82,6 @@ private Q_SLOTS:
     void cleanup() {
         m_window.reset();
         BASS_Free();
-    }
-
-    // Rows of a 128-row strip, 64 being silence: the top from the lowest looked-at sample (never
-    // above 0), the bottom from the highest, divided by 512 toward zero. Data that end on a block
-    // boundary give one more point from the empty read.
-    void scan_data() {
-        QTest::addColumn<QByteArray>("pcm");
-        QTest::addColumn<Points>("top");
-        QTest::addColumn<Points>("bottom");
-        QTest::newRow("silence") << blocks({0, 0}) << Points{64, 64, 64} << Points{64, 64, 64};
-        QTest::newRow("positive") << blocks({20000}, 100) << Points{64, 64} << Points{103, 64};
-        QTest::newRow("negative") << blocks({-20000}, -100) << Points{25, 64} << Points{64, 64};
-        QTest::newRow("extremes") << blocks({-32768, 32767}) << Points{0, 64, 64}
-                                  << Points{64, 127, 64};
-        QTest::newRow("toward zero") << blocks({-511, -512, 511, 512}) << Points{64, 63, 64, 64, 64}
-                                     << Points{64, 64, 64, 65, 64};
-        QTest::newRow("between") << blocks({0}, -32768) << Points{64, 64} << Points{64, 64};
-        QTest::newRow("short last block") << blocks({-2048}, -2048) + le(63488, 2).repeated(33)
-                                          << Points{60, 60} << Points{64, 64};
-        QTest::newRow("header only") << QByteArray() << Points{64} << Points{64};
-    }
-    void scan() {
-        QFETCH(QByteArray, pcm);
-        QFETCH(Points, top);
-        const WaveScan scan = scanWaveFile(write(path("scan.wav"), wav(44100, 2, pcm)));
-        QCOMPARE(scan.lastPoint + 1, std::int32_t(top.size()));
-        QCOMPARE(Points(scan.top.begin(), scan.top.begin() + top.size()), top);
-        QTEST(Points(scan.bottom.begin(), scan.bottom.begin() + top.size()), "bottom");
-    }
-
-    // Many reads' worth of blocks: the header's bound comes first in the progress, then every
-    // 100th point. A file of more points than its header announces, or of less than a header,
-    // or none, fails.
-    void longAndBadScans() {
-        QList<int> values;
-        for (int b = 0; b < 1000; ++b)
-            values << (b % 2 ? 4096 : -4096);
-        Points progress;
-        const WaveScan scan = scanWaveFile(write(path("long.wav"), wav(44100, 2, blocks(values))),
-                                           [&](std::int32_t bound, std::int32_t point) {
-                                               QCOMPARE(bound, 1000);
-                                               progress.push_back(point);
-                                           });
-        QCOMPARE(scan.top[512] + scan.bottom[511], 56 + 72);
-        QCOMPARE(progress, Points({0, 0, 100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}));
-        const QByteArray tooLong =
-            riff(chunk("fmt ", fmt(44100, 2)) + "data" + le(1764, 4) + blocks({0, 0, 0}));
-        for (const QString& bad :
-             {write(path("bad.wav"), tooLong), write(path("short.wav"), "RIFF"), path("none.wav")})
-            QVERIFY_THROWS_EXCEPTION(std::runtime_error, scanWaveFile(bad));
     }
 
     // The first load keeps the start-up's audio set-up and refuses a drop or a load meanwhile;
@@ -222,8 +155,7 @@ private Q_SLOTS:
         verifyLoaded(path("silence 5s.flac"), 5);
     }
 
-    // Text is not taken; a name of another type is refused; of three files the first loads. A
-    // name passes when it ends in wav, wma, mp3, amr or flac in any letter case, dot or not.
+    // Text is not taken; a name of another type is refused; of three files the first loads.
     void drops() {
         QVERIFY(!drop({}));
         QVERIFY(drop({path("notes.ogg")}));
@@ -234,10 +166,6 @@ private Q_SLOTS:
         m_messages.clear();
         QVERIFY(drop({path("tone 3s.wav"), path("silence 5s.flac"), path("notes.ogg")}));
         verifyLoaded(path("tone 3s.wav"), 3);
-        for (const char* name : {"/m/SONG.MP3", "/m/xmp3", "a.flac", "a.Wav", "a.wma", "a.amr"})
-            QVERIFY2(isAcceptedAudioName(name), name);
-        for (const char* name : {"/m/a.ogg", "/m/a.fla", ""})
-            QVERIFY2(!isAcceptedAudioName(name), name);
     }
 
     // Cancelled, the open dialog changes nothing; a chosen file loads.

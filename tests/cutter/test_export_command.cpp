@@ -1,0 +1,100 @@
+// The export's base name, output path and command line, on the worked example of a program folder
+// C:\Cut, the file D:\in\live.set.mp3 and marks at 65 s and 95 s; the texts of failed runs; the
+// share and about addresses.
+#include "cutter/export_command.h"
+#include "cutter/mod_shell32.h"
+#include "cutter/run_failure.h"
+#include "share/share_links.h"
+
+#include <QTest>
+
+class TestExportCommand : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void baseName() {
+        const std::tuple<const char*, char16_t, const char*> rows[] = {
+            {"D:\\a\\b.c.d.wav", u'\\', "b.c.d"},
+            {"D:\\a\\noextension", u'\\', ""},
+            {"/home/a.b/song", u'/', ""},
+            {"/home/me/My Song.flac", u'/', "My Song"}};
+        for (const auto& [path, separator, name] : rows)
+            QCOMPARE(exportBaseName(QString::fromUtf8(path), separator), QString::fromUtf8(name));
+    }
+
+    // The output folder gets exactly one separator before the name.
+    void commandLines_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("channelIndex");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("tail");
+        QTest::newRow("MP3 stereo")
+            << "MP3" << 1 << "D:\\Music\\"
+            << " -ab 192 -ar 44100 -ac 2 \"D:\\Music\\live.set_cutted.mp3\"";
+        QTest::newRow("WMA mono") << "WMA" << 0 << "D:\\Music"
+                                  << " -ab 192 -ar 44100 -ac 1 \"D:\\Music\\live.set_cutted.wma\"";
+        QTest::newRow("WAV, no channels chosen")
+            << "WAV" << -1 << "D:\\Music\\"
+            << " -ab 192 -ar 44100 -ac 0 \"D:\\Music\\live.set_cutted.wav\"";
+        QTest::newRow("AMR") << "AMR" << 1 << "D:\\Music\\"
+                             << " -acodec amr_nb -ar 8000 -ab  12.2k -ac 1 "
+                                "\"D:\\Music\\live.set_cutted.amr\"";
+        QTest::newRow("amr") << "amr" << 0 << "D:/Music/"
+                             << " -acodec amr_nb -ar 8000 -ab  12.2k -ac 1 "
+                                "\"D:/Music/live.set_cutted.amr\"";
+    }
+    void commandLines() {
+        QFETCH(QString, format);
+        QFETCH(int, channelIndex);
+        QFETCH(QString, folder);
+        QFETCH(QString, tail);
+        const ExportRequest request{
+            "C:\\Cut",    u'\\',  65,
+            30,           "192",  "44100",
+            channelIndex, folder, exportBaseName("D:\\in\\live.set.mp3", u'\\'),
+            format};
+        QCOMPARE(exportCommandLine(request),
+                 "\"C:\\Cut\\coder.exe\" -i \"C:\\Cut\\temp.wav\" -t 00:00:30 -ss 00:01:05" + tail);
+        QCOMPARE(exportOutputPath(request), tail.section(u'"', 1, 1));
+    }
+
+    // A plain sentence on what happened, then the transcoder's reason or its exit code.
+    void failureTexts() {
+        const std::tuple<int, const char*, const char*> rows[] = {
+            {1, "codec: nothing to write: -t is 00:00:00",
+             "The marked stretch is empty: set the End Cut after the Begin Cut.\n\ncodec: nothing "
+             "to write: -t is 00:00:00"},
+            {3, "", "Quillet couldn't save the cut.\n\nThe transcoder ended with exit code 3."},
+            {kShellStartFailed + 1, "codec: half a line",
+             "The transcoder crashed while saving the cut."},
+            {kShellStartFailed, "", "The transcoder could not be started."}};
+        for (const auto& [code, line, text] : rows)
+            QCOMPARE(runFailureText(RunKind::Save, code, QString::fromUtf8(line)),
+                     QString::fromUtf8(text));
+    }
+
+    // The product's domain is ours to choose; everything around it is fixed.
+    void shareAddresses() {
+        const QString d = productAddress().mid(7);
+        QCOMPARE(productAddress(), "http://" + d);
+        QCOMPARE(shareAddress(ShareLink::About), "http://" + d);
+        QCOMPARE(shareAddress(ShareLink::Facebook),
+                 "http://www.facebook.com/sharer/sharer.php?u=http%3A%2F%2F" + d);
+        QCOMPARE(shareAddress(ShareLink::Twitter),
+                 "https://twitter.com/home?status=Quillet%20-%20http://" + d);
+        QCOMPARE(
+            shareAddress(ShareLink::Delicious),
+            "https://www.delicious.com/login?lo_action=save&next=http%3A%2F%2Fwww.delicious.com"
+            "%2Fpost%3Furl%3Dhttp%3A%2F%2F" +
+                d + "%26title%3DQuillet%3Flog%3Dout%26url%3Dhttp%253A%252F%252F" + d +
+                "%26title%3DQuillet");
+        QCOMPARE(shareAddress(ShareLink::Digg),
+                 "http://digg.com/submit?phase=2&url=http://" + d + "&title=Quillet");
+        QCOMPARE(shareAddress(ShareLink::StumbleUpon),
+                 "http://www.stumbleupon.com/submit?url=http://" + d + "&title=Quillet");
+        QCOMPARE(shareAddress(ShareLink::Reddit),
+                 "http://www.reddit.com/submit?url=http://" + d + "&title=Quillet");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExportCommand)
+#include "test_export_command.moc"
