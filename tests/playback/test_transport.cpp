@@ -128,7 +128,7 @@ private Q_SLOTS:
         w.cmdPlaySelection_Click();
         QVERIFY(w.bPlaySelection && state() == BASS_ACTIVE_PLAYING);
         QVERIFY(seconds() >= begin && seconds() < begin + 0.4);
-        QVERIFY(waitFor([&] { return !w.bPlaySelection; }, 3000));
+        QVERIFY(waitFor([&] { return !w.bPlaySelection; }));
         QVERIFY(w.bRestart && state() == BASS_ACTIVE_STOPPED && seconds() == 0);
         QCOMPARE(w.Slider1->value(), 0);
         QCOMPARE(w.lblTime->text(), "00:00:00");

@@ -34,7 +34,7 @@ inline double decodedSeconds(const QString& path, int rate) {
     return double(p.readAllStandardOutput().size()) / 2.0 / rate;
 }
 // Runs the event loop until the condition holds or the time is up; true when it held.
-template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 5000) {
+template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 10000) {
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
