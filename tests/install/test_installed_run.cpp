@@ -9,7 +9,6 @@
 #include "tests/support/x_session.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QSettings>
 
 #include <unistd.h>
@@ -18,17 +17,11 @@ using namespace xsession;
 
 namespace {
 // Every entry under folder with its size and time, to see that nothing changed.
-QStringList snapshot(const QString& folder) {
-    QStringList entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        entries << info.filePath() + QString::number(info.size()) +
-                       info.lastModified().toString(Qt::ISODateWithMs);
-    }
-    entries.sort();
-    return entries;
+QByteArray snapshot(const QString& folder) {
+    QProcess find;
+    find.start("sh", {"-c", "find '" + folder + "' -printf '%p %s %T@\\n' | sort"});
+    find.waitForFinished();
+    return find.readAllStandardOutput();
 }
 } // namespace
 
@@ -44,14 +37,12 @@ class TestInstalledRun : public QObject {
     // Runs program with nothing of this process's environment, as nobody when that is root.
     bool start(QProcess& process, const QString& program, const QStringList& args,
                const QString& home) const {
-        const QStringList line{"env",
-                               "-i",
-                               "HOME=" + home,
-                               "XDG_RUNTIME_DIR=" + m_home + "/run",
-                               "DISPLAY=" + qEnvironmentVariable("QUILLET_X_DISPLAY"),
-                               "PATH=/usr/bin:/bin",
-                               "QT_QPA_PLATFORM=xcb",
-                               program};
+        // The temporary paths hold no blanks.
+        const QStringList line =
+            QString("env -i HOME=%1 XDG_RUNTIME_DIR=%2/run DISPLAY=%3 PATH=/usr/bin:/bin "
+                    "QT_QPA_PLATFORM=xcb %4")
+                .arg(home, m_home, qEnvironmentVariable("QUILLET_X_DISPLAY"), program)
+                .split(' ');
         if (geteuid() == 0)
             process.start("setpriv",
                           QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} +
@@ -115,7 +106,7 @@ private Q_SLOTS:
     }
 
     void opensSavesAndLeavesTheTreeAlone() {
-        const QStringList before = snapshot(m_tree);
+        const QByteArray before = snapshot(m_tree);
         const QString data = m_home + "/.local/share/Quillet";
         QProcess quillet;
         const Reaper reaper{quillet};
@@ -159,7 +150,7 @@ private Q_SLOTS:
     // A home the user cannot write either: the program says so in a box and ends once it is
     // answered, creating nothing.
     void neitherFolderWritableIsRefused() {
-        const QStringList before = snapshot(m_tree);
+        const QByteArray before = snapshot(m_tree);
         QProcess quillet;
         const Reaper reaper{quillet};
         QVERIFY(start(quillet, m_program, {}, "/proc/no-home"));
