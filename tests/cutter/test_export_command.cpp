@@ -22,39 +22,26 @@ private Q_SLOTS:
     }
 
     // The output folder gets exactly one separator before the name.
-    void commandLines_data() {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<int>("channelIndex");
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("tail");
-        QTest::newRow("MP3 stereo")
-            << "MP3" << 1 << "D:\\Music\\"
-            << " -ab 192 -ar 44100 -ac 2 \"D:\\Music\\live.set_cutted.mp3\"";
-        QTest::newRow("WMA mono") << "WMA" << 0 << "D:\\Music"
-                                  << " -ab 192 -ar 44100 -ac 1 \"D:\\Music\\live.set_cutted.wma\"";
-        QTest::newRow("WAV, no channels chosen")
-            << "WAV" << -1 << "D:\\Music\\"
-            << " -ab 192 -ar 44100 -ac 0 \"D:\\Music\\live.set_cutted.wav\"";
-        QTest::newRow("AMR") << "AMR" << 1 << "D:\\Music\\"
-                             << " -acodec amr_nb -ar 8000 -ab  12.2k -ac 1 "
-                                "\"D:\\Music\\live.set_cutted.amr\"";
-        QTest::newRow("amr") << "amr" << 0 << "D:/Music/"
-                             << " -acodec amr_nb -ar 8000 -ab  12.2k -ac 1 "
-                                "\"D:/Music/live.set_cutted.amr\"";
-    }
     void commandLines() {
-        QFETCH(QString, format);
-        QFETCH(int, channelIndex);
-        QFETCH(QString, folder);
-        QFETCH(QString, tail);
-        const ExportRequest request{
-            "C:\\Cut",    u'\\',  65,
-            30,           "192",  "44100",
-            channelIndex, folder, exportBaseName("D:\\in\\live.set.mp3", u'\\'),
-            format};
-        QCOMPARE(exportCommandLine(request),
-                 "\"C:\\Cut\\coder.exe\" -i \"C:\\Cut\\temp.wav\" -t 00:00:30 -ss 00:01:05" + tail);
-        QCOMPARE(exportOutputPath(request), tail.section(u'"', 1, 1));
+        const char* amr = " -acodec amr_nb -ar 8000 -ab  12.2k -ac 1";
+        const std::tuple<const char*, int, const char*, const char*, const char*> rows[] = {
+            {"MP3", 1, "D:\\Music\\", " -ab 192 -ar 44100 -ac 2", "D:\\Music\\live.set_cutted.mp3"},
+            {"WMA", 0, "D:\\Music", " -ab 192 -ar 44100 -ac 1", "D:\\Music\\live.set_cutted.wma"},
+            {"WAV", -1, "D:\\Music\\", " -ab 192 -ar 44100 -ac 0",
+             "D:\\Music\\live.set_cutted.wav"},
+            {"AMR", 1, "D:\\Music\\", amr, "D:\\Music\\live.set_cutted.amr"},
+            {"amr", 0, "D:/Music/", amr, "D:/Music/live.set_cutted.amr"}};
+        const QString base = exportBaseName("D:\\in\\live.set.mp3", u'\\');
+        for (const auto& [format, channelIndex, folder, options, path] : rows) {
+            const ExportRequest request{"C:\\Cut", u'\\',        65,     30,   "192",
+                                        "44100",   channelIndex, folder, base, format};
+            QCOMPARE(
+                exportCommandLine(request),
+                QString(
+                    "\"C:\\Cut\\coder.exe\" -i \"C:\\Cut\\temp.wav\" -t 00:00:30 -ss 00:01:05") +
+                    options + " \"" + path + "\"");
+            QCOMPARE(exportOutputPath(request), path);
+        }
     }
 
     // A plain sentence on what happened, then the transcoder's reason or its exit code.

@@ -100,14 +100,12 @@ private Q_SLOTS:
     void nothingOutlivesTheWait_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("trap");
-        QTest::newRow("stopped") << "stop"
-                                 << "";
-        QTest::newRow("loops told to exit") << "exit"
-                                            << "";
-        QTest::newRow("loops told to exit, SIGTERM ignored") << "exit"
-                                                             << "trap '' TERM; ";
-        QTest::newRow("window killed") << "kill"
-                                       << "";
+        const char* rows[][3] = {{"stopped", "stop", ""},
+                                 {"loops told to exit", "exit", ""},
+                                 {"loops told to exit, SIGTERM ignored", "exit", "trap '' TERM; "},
+                                 {"window killed", "kill", ""}};
+        for (const auto& [tag, how, trap] : rows)
+            QTest::newRow(tag) << how << trap;
     }
     void nothingOutlivesTheWait() {
         QFETCH(QString, how);
@@ -119,7 +117,7 @@ private Q_SLOTS:
                      {"--wait",
                       "/bin/sh -c \"" + trap + "echo $$ > " + pidFile + "; exec sleep 60\"", how,
                       pidFile});
-        QVERIFY(testaudio::waitFor([&] { return QFileInfo(pidFile).size() > 0; }, 10000));
+        QVERIFY(testaudio::waitFor([&] { return QFileInfo(pidFile).size() > 0; }));
         QFile file(pidFile);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const qint64 pid = file.readAll().trimmed().toLongLong();

@@ -125,10 +125,15 @@ private Q_SLOTS:
         QVERIFY(waitFor([&] { return w.Slider1->value() == begin + 1; }));
         QCOMPARE(w.Slider1->selLength(), 1);
         w.cmdEndCut_Click();
+        QList<int> shown; // the seconds the slider shows while the selection plays
+        const auto watch =
+            connect(w.Slider1, &QSlider::valueChanged, &w, [&](int value) { shown << value; });
         w.cmdPlaySelection_Click();
         QVERIFY(w.bPlaySelection && state() == BASS_ACTIVE_PLAYING);
         QVERIFY(seconds() >= begin && seconds() < begin + 0.4);
         QVERIFY(waitFor([&] { return !w.bPlaySelection; }));
+        disconnect(watch);
+        QCOMPARE(shown, QList<int>({begin, begin + 1, 0}));
         QVERIFY(w.bRestart && state() == BASS_ACTIVE_STOPPED && seconds() == 0);
         QCOMPARE(w.Slider1->value(), 0);
         QCOMPARE(w.lblTime->text(), "00:00:00");
