@@ -14,12 +14,12 @@ class TestWaveView : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // The play line's column and the point drawn at column 0, for the line at point `position` of
-    // a file whose last point is `last`.
+    // a file whose last point is `last`; the ticks stand under the points they mark.
     void placement_data() {
         for (const char* column : {"position", "last", "column", "offset"})
             QTest::addColumn<int>(column);
         const int rows[][4] = {{349, 5000, 349, 0},     {350, 5000, 350, 0},
-                               {2150, 5000, 350, 1800}, {800, 500, 800, 0},
+                               {2155, 5000, 350, 1805}, {800, 500, 800, 0},
                                {900, 999, 900, 0},      {650, 1000, 350, 300},
                                {651, 1000, 651, 0},     {4650, 5000, 350, 4300},
                                {4651, 5000, 651, 4000}, {5000, 5000, 1000, 4000}};
@@ -30,10 +30,14 @@ private Q_SLOTS:
         QFETCH(int, position);
         QFETCH(int, last);
         QFETCH(int, column);
+        QFETCH(int, offset);
         const std::vector<std::int32_t> flat(last + 1, 64);
         const WaveFrame frame = renderWave(flat, flat, last, position, QSize(1001, 128));
         QCOMPARE(frame.image.pixel(column, 0), kYellow);
-        QTEST(int(frame.placement.offset), "offset");
+        QCOMPARE(frame.placement.offset, offset);
+        const int second = (100 - offset % 100) % 100; // the column of the first whole second
+        QCOMPARE(frame.image.pixel(second, 101), kStroke);
+        QCOMPARE(frame.image.pixel(second, 100), kBackground);
     }
 
     // A 500-point file: strokes and ticks end at column 500, the centre line runs on, lines stop
