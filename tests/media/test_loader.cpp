@@ -117,6 +117,20 @@ private Q_SLOTS:
                  1002);
     }
 
+    // Closing the window while a load runs ends the load quietly, then the window; nothing stays.
+    void closeDuringLoad() {
+        Form1& w = *m_window;
+        w.show();
+        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
+            if (value != 1 && w.isLoading())
+                w.close();
+        });
+        w.LoadMedia(path("silence 5s.flac"));
+        QVERIFY(testaudio::waitFor([&] { return !w.isVisible(); }));
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
+        QVERIFY(!QFile::exists(tempWavPath()));
+    }
+
     // A failed load says why under "Error Loading Media" and leaves nothing of a file, also not
     // the waveform loaded before it; the next load works as a first one would.
     void failures_data() {
