@@ -61,9 +61,10 @@ private Q_SLOTS:
         QVERIFY(playsOn(4.4));
         w.cmdPause_Click();
         const double paused = seconds();
-        QVERIFY(
-            waitFor([&] { return w.lblTime->text() == "00:00:05" && w.Slider1->value() == 5; }));
-        QCOMPARE(w.nWavePos, int(paused * 100));
+        QVERIFY(waitFor([&] {
+            return w.lblTime->text() == "00:00:05" && w.Slider1->value() == 5 &&
+                   w.nWavePos == int(paused * 100);
+        }));
         const qint64 drawn = w.PicWave->image().cacheKey();
         QTest::qWait(300);
         QCOMPARE(seconds(), paused);
@@ -89,7 +90,8 @@ private Q_SLOTS:
     }
 
     // A press in the strip after Stop moves the position but keeps Play's start at 0; a release
-    // on the slider moves it to the slider's second and Play goes on from there.
+    // on the slider moves it to the slider's second and Play goes on from there. A press in a
+    // scrolled strip lands on the point under it.
     void seeks() {
         Form1& w = *m_window;
         w.PicWave_MouseDown(300);
@@ -104,6 +106,12 @@ private Q_SLOTS:
         QCOMPARE(w.lblTime->text(), "00:00:00");
         w.cmdPlay_Click();
         QVERIFY(seconds() >= 20.0 && seconds() < 20.5);
+        w.cmdPause_Click();
+        w.nWavePos = 2350;
+        w.DrawWaveData(); // scrolled: point 2000 at column 0
+        w.PicWave_MouseDown(150);
+        QCOMPARE(seconds(), 21.5);
+        QCOMPARE(w.Slider1->value(), 22); // rounded to the even second
     }
 
     // Between Begin Cut and End Cut the selection grows with the position; Play Selection plays
