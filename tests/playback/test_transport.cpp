@@ -77,18 +77,6 @@ private Q_SLOTS:
         QCOMPARE(w.Slider1->value(), 0);
     }
 
-    // The play line moves with the sound a point at a time and never back.
-    void playLine() {
-        Form1& w = *m_window;
-        QList<int> points;
-        const auto record = connect(w.Timer2, &QTimer::timeout, &w, [&] { points << w.nWavePos; });
-        w.cmdPlay_Click();
-        QVERIFY(waitFor([&] { return w.nWavePos > 150; }));
-        disconnect(record);
-        QVERIFY(std::is_sorted(points.begin(), points.end()));
-        QVERIFY(QSet<int>(points.begin(), points.end()).size() > 50);
-    }
-
     // A press in the strip after Stop moves the position but keeps Play's start at 0; a release
     // on the slider moves it to the slider's second and Play goes on from there. A press in a
     // scrolled strip lands on the point under it.
