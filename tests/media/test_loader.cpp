@@ -101,7 +101,7 @@ private Q_SLOTS:
         verifyLoaded(path("tone 3s.wav"), 3);
         QCOMPARE(m_outputsMade, 0);
         QVERIFY(w.aWaveTop[150] < 40 && w.aWaveBottom[150] > 88); // a tone at half scale
-        QCOMPARE(progress.first(), 1);
+        QCOMPARE(progress.value(0), 1);
         QCOMPARE(progress.mid(progress.size() - 4), QList<int>({0, 100, 200, 300}));
         w.Slider1->setValue(1);
         w.cmdBeginCut_Click();
