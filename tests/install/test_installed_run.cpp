@@ -146,23 +146,6 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(data + "/temp.wav"));
         QCOMPARE(snapshot(m_tree), before);
     }
-
-    // A home the user cannot write either: the program says so in a box and ends once it is
-    // answered, creating nothing.
-    void neitherFolderWritableIsRefused() {
-        const QByteArray before = snapshot(m_tree);
-        QProcess quillet;
-        const Reaper reaper{quillet};
-        QVERIFY(start(quillet, m_program, {}, "/proc/no-home"));
-        const QString box = waitForWindow(quillet.processId(), "Quillet");
-        QVERIFY2(!box.isEmpty(), "no box");
-        for (int i = 0; i < 10 && !quillet.waitForFinished(1000); ++i) {
-            focus(box);
-            key("Return");
-        }
-        QCOMPARE(quillet.exitCode(), 1);
-        QCOMPARE(snapshot(m_tree), before);
-    }
 };
 
 QTEST_MAIN(TestInstalledRun)
