@@ -1,53 +1,42 @@
-// The process runner and the WAV conversion: the command line's split, exit codes, error lines,
-// events during the wait, no process outliving the wait, refused names, and coder.exe's life in
-// the program folder.
+// The process runner and the WAV conversion: the command line's split, exit codes, the last error
+// line, progress lines, events during the wait, a run stopped, no process outliving the wait, and
+// coder.exe's life beside the real transcoder.
+#include "app/working_folder.h"
 #include "audio/mod_cutter.h"
 #include "cutter/mod_shell32.h"
 #include "tests/support/test_audio.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <csignal>
-#include <cstdio>
-#include <cstring>
 
 namespace {
-
-// The test program run as "test_shell --wait <line> [<quit-file>]" waits on the line with
-// ShellAndWait and prints the result. With a quit file it tells the application's event loops
-// to exit as soon as that file has content, while the child surely runs.
+// "test_shell --wait <line> <how> <pid file>" waits on the line as a window would and prints
+// what the wait returned. Once the child has written its process id, "exit" tells the
+// application's loops to exit and "stop" stops the run; "kill" waits to be killed.
 int waitMode(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    const QString how = QString::fromLocal8Bit(argv[3]), pidFile = QString::fromLocal8Bit(argv[4]);
     QTimer poll;
-    if (argc > 3) {
-        const QString quitFile = QString::fromLocal8Bit(argv[3]);
-        QObject::connect(&poll, &QTimer::timeout, [quitFile] {
-            if (QFileInfo(quitFile).size() > 0)
-                QCoreApplication::exit(0);
-        });
-        poll.start(10);
-    }
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QFileInfo(pidFile).size() > 0 && how == "exit")
+            QCoreApplication::exit(0);
+        else if (QFileInfo(pidFile).size() > 0 && how == "stop")
+            stopShellCommand();
+    });
+    poll.start(10);
     std::printf("%d\n", int{ShellAndWait(QString::fromLocal8Bit(argv[2]), SW_HIDE)});
     return 0;
 }
 
-// A process that exists and is not a zombie waiting for a parent to collect it.
+// A process that exists and is not a zombie waiting for its parent.
 bool running(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close > 0 && close + 2 < line.size() && line.at(close + 2) != 'Z';
+    const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    return line.size() > 0 && line.at(line.lastIndexOf(')') + 2) != 'Z';
 }
-
 } // namespace
 
 class TestShell : public QObject {
@@ -57,44 +46,42 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("quoted paths with blanks")
-            << "\"/opt/a b/coder.exe\" -i \"/in/my song.mp3\" -f wav \"/out/temp.wav\""
-            << QStringList{"/opt/a b/coder.exe", "-i", "/in/my song.mp3", "-f", "wav",
-                           "/out/temp.wav"};
-        QTest::newRow("double blanks give no empty argument")
-            << "\"c\" -ab  12.2k -ac 1 \"" << QStringList{"c", "-ab", "12.2k", "-ac", "1", ""};
-        QTest::newRow("quotes inside a word join it") << "a\"b c\"d e" << QStringList{"ab cd", "e"};
-        QTest::newRow("non-ASCII") << QString::fromUtf8("\"/tmp/Grüße été.wav\"")
-                                   << QStringList{QString::fromUtf8("/tmp/Grüße été.wav")};
-        QTest::newRow("empty quotes") << "x \"\"" << QStringList{"x", ""};
-        QTest::newRow("blank line") << "   " << QStringList{};
+            << "\"/opt/a b/coder.exe\" -i \"/in/my song.mp3\"  \"/out/é.wav\""
+            << QStringList{"/opt/a b/coder.exe", "-i", "/in/my song.mp3", "/out/é.wav"};
+        QTest::newRow("quotes inside a word") << "a\"b c\"d \"\"" << QStringList{"ab cd", ""};
+        QTest::newRow("blanks only") << "   " << QStringList{};
     }
     void split() {
         QFETCH(QString, line);
         QTEST(splitCommandLine(line), "arguments");
     }
 
-    void exitCodes_data() {
+    // The exit code and the last line on standard error; no shell ever sees the line, and the
+    // "progress" lines on standard output are handed on, held between 0 and 1.
+    void runs_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("errorLine");
-        QTest::newRow("success") << "/bin/true" << 0 << "";
+        QTest::addColumn<QList<double>>("progress");
+        QTest::newRow("success") << "/bin/true" << 0 << "" << QList<double>{};
         QTest::newRow("failure with a reason")
-            << "/bin/sh -c \"echo first >&2; echo 'codec: no audio stream' >&2; exit 3\"" << 3
-            << "codec: no audio stream";
-        // Text of a file name is never interpreted: no shell sees the line.
-        QTest::newRow("no shell") << "/bin/echo \"$(exit 5)\" ;exit 4" << 0 << "";
+            << "/bin/sh -c \"echo first >&2; echo 'codec: no audio' >&2; exit 3\"" << 3
+            << "codec: no audio" << QList<double>{};
+        QTest::newRow("no shell") << "/bin/echo \"$(exit 5)\" ;exit 4" << 0 << ""
+                                  << QList<double>{};
+        QTest::newRow("progress") << "/bin/printf \"progress 0.25\\nnoise\\nprogress 7\\n\"" << 0
+                                  << "" << QList<double>{0.25, 1};
+        QTest::newRow("no program") << "\"/nowhere/coder.exe\" -i x" << int{kShellStartFailed}
+                                    << "stale" << QList<double>{};
     }
-    void exitCodes() {
+    void runs() {
         QFETCH(QString, line);
-        QString errorLine = QStringLiteral("stale");
-        QTEST(int{ShellAndWait(line, SW_HIDE, &errorLine)}, "exitCode");
+        QString errorLine = "stale";
+        QList<double> progress;
+        QTEST(int{ShellAndWait(line, SW_HIDE, &errorLine, [&](double f) { progress << f; })},
+              "exitCode");
         QTEST(errorLine, "errorLine");
-    }
-
-    void failedStartIsNegative() {
-        const std::int32_t result = ShellAndWait(QStringLiteral("\"/nowhere/coder.exe\" -i x"), 0);
-        QVERIFY(result < 0);
-        QCOMPARE(result & 0xFFFF0000, kShellStartFailed);
+        QTEST(progress, "progress");
     }
 
     // Timers keep firing while the runner waits.
@@ -107,88 +94,70 @@ private Q_SLOTS:
         QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
     }
 
-    // The child of a wait never outlives it: not when the window is killed (SIGKILL, no
-    // cleanup can run), and not when the application's event loops are told to exit.
+    // The child of a wait never outlives it: not when the run is stopped, not when the
+    // application's loops are told to exit (also when the child ignores SIGTERM), and not when the
+    // window is killed outright.
     void nothingOutlivesTheWait_data() {
-        QTest::addColumn<QString>("child");
-        QTest::addColumn<bool>("windowKilled");
-        const QString child = QStringLiteral("/bin/sh -c \"%1echo $$ > @; exec sleep 60\"");
-        QTest::newRow("window killed") << child.arg(QString()) << true;
-        QTest::newRow("loops told to exit") << child.arg(QString()) << false;
-        QTest::newRow("loops told to exit, child ignores SIGTERM")
-            << child.arg(QStringLiteral("trap '' TERM; ")) << false;
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("trap");
+        const char* rows[][3] = {{"stopped", "stop", ""},
+                                 {"loops told to exit", "exit", ""},
+                                 {"loops told to exit, SIGTERM ignored", "exit", "trap '' TERM; "},
+                                 {"window killed", "kill", ""}};
+        for (const auto& [tag, how, trap] : rows)
+            QTest::newRow(tag) << how << trap;
     }
     void nothingOutlivesTheWait() {
-        QFETCH(QString, child);
-        QFETCH(bool, windowKilled);
+        QFETCH(QString, how);
+        QFETCH(QString, trap);
         QTemporaryDir dir;
-        const QString pidFile = dir.filePath(QStringLiteral("child.pid"));
-        child.replace(u'@', pidFile);
-        QStringList args{QStringLiteral("--wait"), child};
-        if (!windowKilled)
-            args << pidFile;
+        const QString pidFile = dir.filePath("child.pid");
         QProcess window;
-        window.start(QCoreApplication::applicationFilePath(), args);
-        QVERIFY(testaudio::waitFor([&] { return QFileInfo(pidFile).size() > 0; }, 10000));
+        window.start(QCoreApplication::applicationFilePath(),
+                     {"--wait",
+                      "/bin/sh -c \"" + trap + "echo $$ > " + pidFile + "; exec sleep 60\"", how,
+                      pidFile});
+        QVERIFY(testaudio::waitFor([&] { return QFileInfo(pidFile).size() > 0; }));
         QFile file(pidFile);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const qint64 pid = file.readAll().trimmed().toLongLong();
-        QVERIFY(pid > 0);
-        // Whatever the outcome, the sleeper does not stay behind this test.
         const auto reap = qScopeGuard([pid] {
             if (running(pid))
-                ::kill(static_cast<pid_t>(pid), SIGKILL);
+                ::kill(pid_t(pid), SIGKILL);
         });
-
-        if (windowKilled)
+        if (how == "kill")
             window.kill();
         QVERIFY(window.waitForFinished(30000));
-        if (!windowKilled)
+        if (how != "kill")
             QCOMPARE(window.readAllStandardOutput().trimmed().toInt(), int{kShellWaitEnded});
-        QVERIFY2(testaudio::waitFor([pid] { return !running(pid); }, 5000), "the child still runs");
+        QVERIFY2(testaudio::waitFor([pid] { return !running(pid); }), "the child still runs");
     }
 
-    void quotesAreRefused() {
-        QVERIFY(fitsCommandLine(QStringLiteral("/a b/c.wav")));
-        QVERIFY(!fitsCommandLine(QStringLiteral("/a/say \"hi\".wav")));
-    }
-
-    // The conversion through the real transcoder, into a path with blanks and non-ASCII letters,
-    // leaves no coder.exe behind.
+    // The real transcoder converts into a path with blanks and non-ASCII letters; coder.exe is
+    // there only while it runs. A failed run gives the transcoder's reason; a name with a double
+    // quote is refused before anything runs.
     void conversion() {
         QTemporaryDir dir;
-        const QString source = dir.filePath(QString::fromUtf8("tôn é.wav"));
-        QCOMPARE(QProcess::execute(
-                     QStringLiteral("sox"),
-                     {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("22050"),
-                      QStringLiteral("-c"), QStringLiteral("1"), source, QStringLiteral("synth"),
-                      QStringLiteral("0.5"), QStringLiteral("sine"), QStringLiteral("1000")}),
-                 0);
-        const QString output = dir.filePath(QString::fromUtf8("out put ü.wav"));
+        const QString source = dir.filePath("tôn é.wav"), output = dir.filePath("out put ü.wav");
+        QVERIFY(testaudio::makeAudio(source, 0.5, {"sine", "1000"}, 22050, 1));
         QString errorLine;
-        QCOMPARE(int{ConvertToWav(source, output, &errorLine)}, 0);
-        QVERIFY2(errorLine.isEmpty(), qPrintable(errorLine));
-        QCOMPARE(QFileInfo(output).size(), qint64{44 + 22050 * 4});
-        QVERIFY(!QFile::exists(programFolderFile(QStringLiteral("coder.exe"))));
-        QVERIFY(QFile::exists(programFolderFile(QStringLiteral("codec.dll"))));
-
-        // A failing run reports the transcoder's reason and still removes coder.exe.
-        const QString missing = dir.filePath(QStringLiteral("missing.mp3"));
-        QVERIFY(ConvertToWav(missing, dir.filePath(QStringLiteral("x.wav")), &errorLine) != 0);
-        QVERIFY(!errorLine.isEmpty());
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.wav"))));
-        QVERIFY(!QFile::exists(programFolderFile(QStringLiteral("coder.exe"))));
-    }
-
-    void conversionRefusesQuotesBeforeRunning() {
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, ConvertToWav(QStringLiteral("/tmp/a\"b.mp3"),
-                                                                  QStringLiteral("/tmp/out.wav")));
-        QVERIFY(!QFile::exists(programFolderFile(QStringLiteral("coder.exe"))));
+        bool coderThere = false;
+        QCOMPARE(ConvertToWav(source, output, &errorLine,
+                              [&](double) { coderThere = QFile::exists(coderPath()); }),
+                 0);
+        QVERIFY2(errorLine.isEmpty() && coderThere, qPrintable(errorLine));
+        QCOMPARE(testaudio::decodedSeconds(output, 44100), 0.5);
+        QVERIFY(!QFile::exists(coderPath()));
+        QVERIFY(ConvertToWav(dir.filePath("missing.mp3"), output, &errorLine) != 0);
+        QVERIFY2(errorLine.startsWith("codec: "), qPrintable(errorLine));
+        QVERIFY(!QFile::exists(coderPath()));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, ConvertToWav("/tmp/a\"b.mp3", output));
+        QVERIFY(!QFile::exists(coderPath()));
     }
 };
 
 int main(int argc, char** argv) {
-    if (argc > 2 && std::strcmp(argv[1], "--wait") == 0)
+    if (argc > 4 && qstrcmp(argv[1], "--wait") == 0)
         return waitMode(argc, argv);
     QCoreApplication app(argc, argv);
     TestShell test;
