@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quillet needs to build, run and test; does nothing when all are there.
+# Packages named as arguments are installed as well (gcovr for scripts/coverage.sh).
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang-format
@@ -8,6 +9,7 @@ packages=(
   pulseaudio pulseaudio-utils xvfb xauth xdotool x11-apps
   ffmpeg sox espeak-ng fonts-liberation time
   librsvg2-bin dpkg-dev desktop-file-utils appstream lintian
+  "$@"
 )
 missing=()
 for p in "${packages[@]}"; do
