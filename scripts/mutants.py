@@ -169,7 +169,8 @@ def main():
 
     scratch = Path(
         os.environ.get("QUILLET_MUTANTS_DIR")
-        or Path(os.environ.get("TMPDIR", "/tmp")) / "quillet-mutants"
+        # One per worktree: two runs in one scratch copy would plant faults in each other's files.
+        or Path(os.environ.get("TMPDIR", "/tmp")) / f"quillet-mutants-{ROOT.name}"
     )
     src, build, log = scratch / "src", scratch / "build", scratch / "log.txt"
     scratch.mkdir(parents=True, exist_ok=True)

@@ -4,7 +4,7 @@
 # Usage: bash scripts/mutants.sh [--only ID[,ID...]] [--keep]
 #   --only  run just these faults
 #   --keep  keep the scratch copy and its build (a later run then builds incrementally)
-# The scratch folder is ${QUILLET_MUTANTS_DIR:-${TMPDIR:-/tmp}/quillet-mutants}.
+# The scratch folder is ${QUILLET_MUTANTS_DIR:-${TMPDIR:-/tmp}/quillet-mutants-<worktree folder name>}.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
