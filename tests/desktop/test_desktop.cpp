@@ -1,7 +1,8 @@
 // The whole program as a person uses it, on the Xvfb display: started where a crashed run left
-// its working files, it removes them; a spoken file opened through the open dialog, played and
-// marked while it plays, is cut and saved, judged by its decoded length, or refused with a box
-// when the folder cannot be written; SIGTERM and SIGINT close the window as its close button does.
+// its working files, it removes them, and a second copy is refused; a spoken file opened through
+// the open dialog, played and marked while it plays, is cut and saved, judged by its decoded
+// length, or refused with a box when the folder cannot be written; SIGTERM and SIGINT close the
+// window as its close button does.
 #include "app/form1.h"
 #include "app/settings_store.h"
 #include "tests/support/test_audio.h"
@@ -69,6 +70,12 @@ private Q_SLOTS:
         for (const QString& name : leftovers + kept)
             QVERIFY2(QFile::exists(program.filePath(name)) == kept.contains(name),
                      qPrintable(name));
+        QProcess second; // refused with a box while the first runs
+        const Reaper secondReaper{second};
+        second.start(program.filePath("quillet"));
+        QVERIFY(second.waitForStarted() && answerBox(second, "Quillet"));
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitCode(), 1);
         const QImage before = grab(window, m_work.path());
         click(window, m_at[Open].center());
         const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
