@@ -112,7 +112,12 @@ struct WindowFixture {
         dialogTitle.clear();
         auto* poll = new QTimer(window.get());
         QObject::connect(poll, &QTimer::timeout, poll, [this, poll, choice] {
+            // The dialog is not always the active modal widget yet on a loaded machine.
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* shown = qobject_cast<QFileDialog*>(top);
+                    !dialog && shown && shown->isVisible())
+                    dialog = shown;
             if (!dialog)
                 return;
             poll->stop();
