@@ -20,8 +20,10 @@ Run run(const QString& program, const QStringList& args, int timeoutMs,
     if (!p.waitForFinished(timeoutMs)) {
         r.timedOut = p.state() != QProcess::NotRunning;
         p.terminate(); // first, so that the program may remove what it was writing
-        if (!p.waitForFinished(2000))
-            p.kill(), p.waitForFinished();
+        if (!p.waitForFinished(2000)) {
+            p.kill();
+            p.waitForFinished();
+        }
     } else if (p.exitStatus() == QProcess::NormalExit) {
         r.exitCode = p.exitCode();
     }
