@@ -356,6 +356,7 @@ private Q_SLOTS:
         row("space resumes a paused selection", marking + ",cmdPlaySelection,cmdPause",
             Qt::Key_Space, play, marked);
         row("ctrl+r cuts at random", "", Qt::CTRL | Qt::Key_R, stop, "random");
+        row("ctrl+o opens a file", "", Qt::CTRL | Qt::Key_O, stop, none);
         row("alt+s shows the settings", "", Qt::ALT | Qt::Key_S, stop, none, 1);
         row("alt+q shows the work page", "page=1", Qt::ALT | Qt::Key_Q, stop, none);
         row("b on the settings page", "page=1,at=5", Qt::Key_B, stop, five, 1);

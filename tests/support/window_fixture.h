@@ -112,12 +112,7 @@ struct WindowFixture {
         dialogTitle.clear();
         auto* poll = new QTimer(window.get());
         QObject::connect(poll, &QTimer::timeout, poll, [this, poll, choice] {
-            // The dialog is not always the active modal widget yet on a loaded machine.
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            for (QWidget* top : QApplication::topLevelWidgets())
-                if (auto* shown = qobject_cast<QFileDialog*>(top);
-                    !dialog && shown && shown->isVisible())
-                    dialog = shown;
             if (!dialog)
                 return;
             poll->stop();
@@ -125,6 +120,10 @@ struct WindowFixture {
             dialogFolder = QFileInfo(dialog->directory().absolutePath()).canonicalFilePath();
             if (QFileInfo(choice).isDir())
                 dialog->setDirectory(choice);
+            // selectFile() leaves the name box alone while it has the focus, which it has once
+            // the dialog is active, and accept() then finds nothing chosen and keeps it open.
+            if (QWidget* focused = dialog->focusWidget())
+                focused->clearFocus();
             dialog->selectFile(choice);
             choice.isEmpty() ? dialog->reject() : static_cast<QDialog*>(dialog)->accept();
         });
