@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -177,10 +176,9 @@ double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz
 
 // The lag in [-maxLag, maxLag] maximising the normalised cross-correlation of out with ref[from,
 // to).
-Lag bestLag(std::span<const float> out, std::span<const float> ref, int maxLag, qsizetype from = 0,
-            qsizetype to = -1) {
-    if (to < 0 || to > qsizetype(ref.size()))
-        to = qsizetype(ref.size());
+Lag bestLag(std::span<const float> out, std::span<const float> ref, int maxLag, qsizetype from,
+            qsizetype to) {
+    to = std::min(to, qsizetype(ref.size()));
     Lag best{0, -2};
     for (int lag = -maxLag; lag <= maxLag; ++lag) {
         double cross = 0, outEnergy = 0, refEnergy = 0;
@@ -359,9 +357,7 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
         return o;
     o.header = f.read(44);
     o.mine = measure(decode(out), c, nullptr);
-    const Run theirs = run("ffmpeg", {"-nostdin", "-v", "error", "-i", in, "-ar", "44100", "-ac",
-                                      "2", "-c:a", "pcm_s16le", "-f", "wav", "-"});
-    o.theirs = measure(parseWav(theirs.output), c, nullptr);
+    o.theirs = measure(decode(in, {"-ar", "44100", "-ac", "2"}), c, nullptr);
     return o;
 }
 
@@ -497,11 +493,6 @@ private Q_SLOTS:
         QVERIFY2(!o.ours.timedOut && o.ours.exitCode > 0, qPrintable(numbers));
         const QStringList lines = o.ours.errors.split('\n');
         QVERIFY2(lines.size() == 1 && lines[0].startsWith("codec: "), qPrintable(numbers));
-        // The rate as a number of its own, not as part of the folder's name in a quoted path.
-        const QString message = QString(lines[0]).remove(dir_.filePath(c.name()));
-        QVERIFY2(c.format != "wav-rate" ||
-                     message.contains(QRegularExpression(QString("\\b%1\\b").arg(c.rate))),
-                 qPrintable("the message names no rate" + numbers));
         QVERIFY2(o.leftover.isEmpty() && !QFile::exists(dir_.filePath(c.name() + "/ours.wav")),
                  qPrintable("left behind: " + o.leftover.join(", ")));
     }
