@@ -268,14 +268,13 @@ struct Outcome {
     QStringList leftover; // hidden files (temporaries) in the output folder
 };
 
-// Exports: the tone seconds of the 3 s cut, away from the noise, and the lag on the noise
-// against ref (the source resampled and cut). Conversions: the tone away from its ends.
+// Exports: the tone away from the noise, and the lag on the noise against ref (the source
+// resampled and cut). Conversions: the tone away from its ends.
 Measure measure(const Audio& a, const Case& c, const Audio* ref) {
     Measure m{a.frames() ? -400.0 : 0.0, {}, a.frames(), a.rate, int(a.channels.size())};
     const int r = a.rate;
-    // A lossy codec smears a transient over a frame or two either side and may end (WMA: does
-    // end) its last frame in garbage; AMR's first frame is its start-up. Those spans are judged
-    // by the start and the length, not by the tone. Conversions skip 50 ms at either end.
+    // A lossy codec smears a transient over a frame or two either side, WMA ends its last frame
+    // in garbage and AMR's first is its start-up: those spans are judged by start and length.
     const int mp3 = r >= 32000 ? 1152 : 576;
     const int smear = c.kind != "export" ? 0 : c.format == "mp3" ? mp3 : c.frame();
     const qsizetype skip = r / 20 + 2 * smear, head = smear;
@@ -312,10 +311,9 @@ QString makeInput(const Case& c, const QString& folder) {
         }
         return patchFile(in, 0, joined) ? in : QString();
     }
-    // The lying rates get a short input: the transcoder may believe it has hours to write.
     const int rate = c.format == "flac-lying" ? 48000 : c.format == "wav-rate" ? 8000 : c.rate;
     const double seconds = c.format == "wav-rate" ? 0.1 : 2;
-    // sox starts in a tenth of ffmpeg's time, and its WAV header is the canonical one.
+    // sox is quick, and its WAV header is the canonical one.
     if ((type == "wav" || type == "flac") && c.format != "wav-list"
             ? !synth(in, rate, c.channels, seconds, {"sine", "1000", "vol", "0.5"})
             : !tone(in, rate, c.channels, seconds, encoder))
@@ -336,11 +334,11 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
     Outcome o;
     QDir().mkpath(folder);
     const QString rate = QString::number(c.rate), channels = QString::number(c.channels);
-    if (c.kind == "export") {
+    if (c.kind == "export") { // the window's lines; its AMR line has a double blank
         const QString ours = folder + "/ours." + c.format;
-        const QStringList args = c.format == "amr"
-                                     ? QStringList{"-acodec", "amr_nb", "-ar", rate, "-ab", "12.2k"}
-                                     : QStringList{"-ab", "192", "-ar", rate};
+        const QStringList args =
+            c.format == "amr" ? QStringList{"-acodec", "amr_nb", "-ar", rate, "-ab", "", "12.2k"}
+                              : QStringList{"-ab", "192", "-ar", rate};
         o.ours = run(kCodec, QStringList{"-i", source, "-t", "00:00:03", "-ss", "00:00:05"} + args +
                                  QStringList{"-ac", channels, ours});
         o.mine = measure(decode(ours), c, &refs.at(c.outRate()).at(c.channels));
@@ -380,7 +378,6 @@ class TestTranscoder : public QObject {
             if (cases_[i].kind == kind)
                 QTest::newRow(qPrintable(cases_[i].name())) << int(i);
     }
-    // The row's case and outcome, and the numbers every failure message carries.
     std::tuple<const Case&, const Outcome&, QString> row() {
         QFETCH(int, index);
         const Outcome& o = outcomes_[index];
@@ -410,8 +407,8 @@ private Q_SLOTS:
                 patchFile(source, QFileInfo(source).size() - 4 * 44100 * 4,
                           n.readAll().right(44100 * 4)));
 
-        // Processes a few at a time: their start-up, not the audio, takes most of the time.
-        QThreadPool pool;
+        QThreadPool pool; // the processes' start-up takes most of the time
+
         pool.setMaxThreadCount(3);
         std::map<int, std::map<int, Audio>> refs;
         for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 12000, 8000})

@@ -1,6 +1,6 @@
-// The transcoder's pure logic: times and bit rates as written on its command line, the argument
-// forms, fitting settings to an encoder and the temporary's name. Where the cut falls and how it
-// sounds is judged on real runs (test_transcoder, test_signal).
+// The transcoder's pure logic: times and bit rates as written on its command line, fitting
+// settings to an encoder and the temporary's name. The argument forms, where the cut falls and
+// how it sounds are judged on real runs (test_signal).
 #include "transcoder/options.h"
 #include "transcoder/output_file.h"
 #include "transcoder/settings.h"
@@ -36,48 +36,6 @@ private Q_SLOTS:
         const std::optional<std::int64_t> parsed =
             time ? parseTimeMs(s) : std::optional<std::int64_t>(parseBitRate(s));
         QCOMPARE(qint64(parsed.value_or(-1)), value);
-    }
-
-    // The window's lines parse to the request; a malformed one to its message.
-    void arguments_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("parsed"); // input|output|start|length|bits|rate|channels|codec
-        QTest::newRow("conversion") << QStringList{"-i", "/p/in put.mp3", "-f", "wav", "/p/t.wav"}
-                                    << "/p/in put.mp3|/p/t.wav||||||";
-        QTest::newRow("export") << QStringList{"-i",       "t.wav", "-t",   "00:00:30", "-ss",
-                                               "00:01:05", "-ab",   "192",  "-ar",      "44100",
-                                               "-ac",      "2",     "o.mp3"}
-                                << "t.wav|o.mp3|65000|30000|192000|44100|2|";
-        // Its double blank gives an empty argument wherever the split keeps one.
-        QTest::newRow("amr") << QStringList{"-i",    "t.wav",    "-t",      "00:00:30",
-                                            "-ss",   "00:01:05", "-acodec", "amr_nb",
-                                            "-ar",   "8000",     "-ab",     "",
-                                            "12.2k", "-ac",      "1",       "x.amr"}
-                             << "t.wav|x.amr|65000|30000|12200|8000|1|amr_nb";
-        QTest::newRow("no input") << QStringList{"b.wav"} << "no input file given (-i FILE)";
-        QTest::newRow("two outputs")
-            << QStringList{"-i", "a", "b", "c.wav"}
-            << "unexpected argument 'b' (only one output file; quote paths with blanks)";
-    }
-    void arguments() {
-        QFETCH(QStringList, args);
-        std::vector<std::string> argv;
-        for (const QString& a : args)
-            argv.push_back(a.toStdString());
-        const auto r = parseArguments(argv);
-        const auto text = [](const auto& v) { return v ? QString::number(*v) : QString(); };
-        QString parsed = QString::fromStdString(r.error);
-        if (const auto& q = r.request)
-            parsed = QStringList{QString::fromStdString(q->input),
-                                 QString::fromStdString(q->output),
-                                 text(q->startMs),
-                                 text(q->lengthMs),
-                                 text(q->bitRate),
-                                 text(q->sampleRate),
-                                 text(q->channels),
-                                 QString::fromStdString(q->codec.value_or(""))}
-                         .join('|');
-        QTEST(parsed, "parsed");
     }
 
     void fits_data() {
