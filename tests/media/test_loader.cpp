@@ -169,6 +169,23 @@ private Q_SLOTS:
         verifyLoaded(path("silence 5s.flac"), 5);
     }
 
+    // A temp.wav that holds more than its header announces (here it grows while it is scanned)
+    // fails the load like any error, and the failed load leaves no temp.wav behind.
+    void scanFailure() {
+        Form1& w = *m_window;
+        bool grown = false;
+        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&] {
+            QFile file(tempWavPath());
+            if (w.ProgressBar1->maximum() == 300 && !std::exchange(grown, true) && // 3 s scanned
+                file.open(QIODevice::Append))
+                file.write(QByteArray(10 * 1764, '\0'));
+        });
+        w.LoadMedia(path("tone 3s.wav"));
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].title, "Error Loading Media");
+        QVERIFY(!QFile::exists(tempWavPath()) && w.hStream == 0);
+    }
+
     // Text is not taken; a name of another type is refused; of three files the first loads.
     void drops() {
         QVERIFY(!drop({}));
