@@ -256,6 +256,7 @@ struct Measure {
     qsizetype frames = 0;
     int rate = 0, channels = 0;
     double levelDb = -6; // the loudest channel's tone in dBFS
+    float endPeak = 0;   // over the last 2 ms
     QString text() const {
         return QString::asprintf("%.1f dB, %.1f dBFS, lag %d (r=%.3f), %lld frames at %d Hz x%d",
                                  toneDb, levelDb, lag.samples, lag.correlation, qint64(frames),
@@ -284,6 +285,8 @@ Measure measure(const Audio& a, const Case& c, const Audio* ref) {
     for (std::size_t ch = 0; ch < a.channels.size(); ++ch) {
         const auto& s = a.channels[ch];
         if (c.kind != "export") {
+            for (qsizetype i = std::max<qsizetype>(0, m.frames - r / 500); i < m.frames; ++i)
+                m.endPeak = std::max(m.endPeak, std::abs(s[i]));
             m.toneDb = std::max(m.toneDb, worstToneWindowDb(s, r, 1000, 5, skip, m.frames - skip));
             continue;
         }
@@ -492,6 +495,10 @@ private Q_SLOTS:
         const qsizetype slack = c.format == "mp3-joined" ? 1152 : 1;
         QVERIFY2(o.theirs.frames > 0 && std::abs(o.mine.frames - o.theirs.frames) <= slack,
                  qPrintable("length" + numbers));
+        // The resampler's last samples come out: the tone lasts to the very end.
+        QVERIFY2(o.mine.endPeak >= o.theirs.endPeak / 2,
+                 qPrintable(QString("end %1 against %2").arg(o.mine.endPeak).arg(o.theirs.endPeak) +
+                            numbers));
         QVERIFY2(o.leftover.isEmpty(), qPrintable("left behind: " + o.leftover.join(", ")));
     }
 
