@@ -1,22 +1,207 @@
 // The real transcoder (codec.dll) judged on decoded samples: exports of the window's temp.wav in
-// every format, rate and channel count, conversions of every input kind to the canonical WAV,
-// hard inputs and a read error. The bar is what the ffmpeg command line makes of the same work.
-#include "tests/support/signal_check.h"
-
+// every format, rate and channel count, conversions of every input kind to the canonical WAV, hard
+// inputs and a read error; then decoding on every core against one, sample-exact cuts, progress
+// lines, the safety of what it writes and its error messages.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 #include <QtEndian>
 
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <map>
-
-using namespace signalcheck;
+#include <numbers>
+#include <span>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
+
+struct Run {
+    int exitCode = -1; // -1 when the program crashed, could not start or was stopped
+    bool timedOut = false;
+    QByteArray output;
+    QString errors;
+};
+struct Audio {
+    int rate = 0;
+    std::vector<std::vector<float>> channels;
+    qsizetype frames() const { return channels.empty() ? 0 : qsizetype(channels[0].size()); }
+};
+struct Lag {
+    int samples = 0; // out[i + samples] matches ref[i]: positive when the output is late
+    double correlation = 0;
+};
+Audio parseWav(const QByteArray& wav);
+
+// A program still running after timeoutMs is terminated, so a hang fails the test instead of
+// blocking it. environment entries are "NAME=value".
+Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
+        const QStringList& environment = {}) {
+    QProcess p;
+    if (!environment.isEmpty())
+        p.setEnvironment(QProcess::systemEnvironment() + environment);
+    p.start(program, args);
+    Run r;
+    if (!p.waitForFinished(timeoutMs)) {
+        r.timedOut = p.state() != QProcess::NotRunning;
+        p.terminate(); // first, so that the program may remove what it was writing
+        if (!p.waitForFinished(2000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+    } else if (p.exitStatus() == QProcess::NormalExit) {
+        r.exitCode = p.exitCode();
+    }
+    r.output = p.readAllStandardOutput();
+    r.errors = QString::fromUtf8(p.readAllStandardError()).trimmed();
+    return r;
+}
+
+// ffmpeg -nostdin -v error -y args
+bool ffmpeg(const QStringList& args) {
+    return run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y"} + args).exitCode == 0;
+}
+
+// sox -R -n -r rate -c channels -b 16 path synth seconds args: repeatable noise.
+bool synth(const QString& path, int rate, int channels, double seconds, const QStringList& args) {
+    return run("sox",
+               QStringList{"-R", "-n", "-r", QString::number(rate), "-c", QString::number(channels),
+                           "-b", "16", path, "synth", QString::number(seconds)} +
+                   args)
+               .exitCode == 0;
+}
+
+// A 1 kHz tone at -6 dBFS written with the given encoder options.
+bool tone(const QString& path, int rate, int channels, double seconds, const QStringList& encoder) {
+    const QStringList sine(channels, "0.5*sin(2*PI*1000*t)");
+    return ffmpeg(
+        QStringList{"-f", "lavfi", "-i",
+                    QString("aevalsrc=%1:s=%2:d=%3").arg(sine.join('|')).arg(rate).arg(seconds)} +
+        encoder + QStringList{path});
+}
+
+// Overwrites the file's bytes at offset at, then cuts it to size bytes if size >= 0.
+bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes, qsizetype size = -1) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray all = f.readAll().replace(at, bytes.size(), bytes);
+    if (size >= 0)
+        all.truncate(size);
+    return f.resize(0) && f.write(all) == all.size();
+}
+
+// What ffmpeg decodes (gapless where the file says how) after the given output options; a .wav
+// file is read as it is unless options are given. Empty when that fails.
+Audio decode(const QString& path, const QStringList& outputOptions = {}) {
+    QFile f(path);
+    if (path.endsWith(".wav") && outputOptions.isEmpty())
+        return f.open(QIODevice::ReadOnly) ? parseWav(f.readAll()) : Audio{};
+    const Run r =
+        run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
+                          outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
+    return r.exitCode == 0 ? parseWav(r.output) : Audio{};
+}
+
+// 16-bit integer or 32-bit float samples, any chunk order.
+Audio parseWav(const QByteArray& wav) {
+    Audio a;
+    int channels = 0, bits = 0;
+    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(wav.constData() + at); };
+    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(wav.constData() + at); };
+    for (qsizetype at = 12; at + 8 <= wav.size();) {
+        const QByteArray id = wav.mid(at, 4);
+        const qsizetype size = u32(at + 4);
+        if (id == "fmt " && at + 24 <= wav.size()) {
+            channels = u16(at + 10);
+            a.rate = int(u32(at + 12));
+            bits = u16(at + 22);
+        } else if (id == "data" && channels > 0 && (bits == 16 || bits == 32)) {
+            // A piped WAV states no length (all ones): take what is there.
+            const qsizetype frames =
+                std::min<qsizetype>(wav.size() - at - 8, size) / (channels * bits / 8);
+            a.channels.assign(channels, std::vector<float>(frames));
+            for (qsizetype i = 0; i < frames * channels; ++i) {
+                const char* p = wav.constData() + at + 8 + i * bits / 8;
+                float v = qFromLittleEndian<qint16>(p) / 32768.0f;
+                if (bits == 32)
+                    std::memcpy(&v, p, 4);
+                a.channels[i % channels][i / channels] = v;
+            }
+            return a;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+// Per window of windowMs in [from, to): least-squares fit of a tone at freqHz, and the residual
+// against the tone in dB. The worst window: about -90 dB for a clean 16-bit tone, -20 dB where a
+// click falls, 0 dB where the tone is missing.
+double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz, double windowMs,
+                         qsizetype from, qsizetype to) {
+    if (to < 0 || to > qsizetype(samples.size()))
+        to = qsizetype(samples.size());
+    const qsizetype window = std::max<qsizetype>(8, std::llround(windowMs * rate / 1000));
+    const double w = 2 * std::numbers::pi * freqHz / rate;
+    double worst = -400;
+    for (qsizetype start = from; start + window <= to; start += window) {
+        // Least squares of y = a sin + b cos over the window, solved in closed form.
+        double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0;
+        for (qsizetype n = start; n < start + window; ++n) {
+            const double sn = std::sin(w * double(n)), cn = std::cos(w * double(n));
+            ss += sn * sn, cc += cn * cn, sc += sn * cn, ys += samples[n] * sn,
+                yc += samples[n] * cn;
+        }
+        const double det = ss * cc - sc * sc;
+        const double x[2] = {(ys * cc - yc * sc) / det, (yc * ss - ys * sc) / det};
+        double residual = 0;
+        for (qsizetype n = start; n < start + window; ++n) {
+            const double e =
+                samples[n] - x[0] * std::sin(w * double(n)) - x[1] * std::cos(w * double(n));
+            residual += e * e;
+        }
+        const double toneRms = std::sqrt((x[0] * x[0] + x[1] * x[1]) / 2);
+        const double residualRms = std::max(std::sqrt(residual / double(window)), 1e-20);
+        worst = std::max(worst, toneRms < 1e-6 ? 0.0 : 20 * std::log10(residualRms / toneRms));
+    }
+    return worst;
+}
+
+// The lag in [-maxLag, maxLag] maximising the normalised cross-correlation of out with ref[from,
+// to).
+Lag bestLag(std::span<const float> out, std::span<const float> ref, int maxLag, qsizetype from,
+            qsizetype to) {
+    to = std::min(to, qsizetype(ref.size()));
+    Lag best{0, -2};
+    for (int lag = -maxLag; lag <= maxLag; ++lag) {
+        double cross = 0, outEnergy = 0, refEnergy = 0;
+        for (qsizetype i = std::max<qsizetype>(from, -lag);
+             i < to && i + lag < qsizetype(out.size()); ++i) {
+            cross += double(out[i + lag]) * ref[i];
+            outEnergy += double(out[i + lag]) * out[i + lag];
+            refEnergy += double(ref[i]) * ref[i];
+        }
+        const double c =
+            outEnergy > 0 && refEnergy > 0 ? cross / std::sqrt(outEnergy * refEnergy) : 0;
+        if (c > best.correlation)
+            best = {lag, c};
+    }
+    return best;
+}
+
+const QStringList kMp3{"-c:a", "libmp3lame", "-b:a", "192k"};
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
 const std::map<QString, QString> kEncoders{{"wav", "pcm_s16le"},
@@ -70,9 +255,12 @@ struct Measure {
     Lag lag;
     qsizetype frames = 0;
     int rate = 0, channels = 0;
+    double levelDb = -6; // the loudest channel's tone in dBFS
+    float endPeak = 0;   // over the last 2 ms
     QString text() const {
-        return QString::asprintf("%.1f dB, lag %d (r=%.3f), %lld frames at %d Hz x%d", toneDb,
-                                 lag.samples, lag.correlation, qint64(frames), rate, channels);
+        return QString::asprintf("%.1f dB, %.1f dBFS, lag %d (r=%.3f), %lld frames at %d Hz x%d",
+                                 toneDb, levelDb, lag.samples, lag.correlation, qint64(frames),
+                                 rate, channels);
     }
 };
 
@@ -83,14 +271,13 @@ struct Outcome {
     QStringList leftover; // hidden files (temporaries) in the output folder
 };
 
-// Exports: the tone seconds of the 3 s cut, away from the noise, and the lag on the noise
-// against ref (the source resampled and cut). Conversions: the tone away from its ends.
+// Exports: the tone away from the noise, and the lag on the noise against ref (the source
+// resampled and cut). Conversions: the tone away from its ends.
 Measure measure(const Audio& a, const Case& c, const Audio* ref) {
     Measure m{a.frames() ? -400.0 : 0.0, {}, a.frames(), a.rate, int(a.channels.size())};
     const int r = a.rate;
-    // A lossy codec smears a transient over a frame or two either side and may end (WMA: does
-    // end) its last frame in garbage; AMR's first frame is its start-up. Those spans are judged
-    // by the start and the length, not by the tone. Conversions skip 50 ms at either end.
+    // A lossy codec smears a transient over a frame or two either side, WMA ends its last frame
+    // in garbage and AMR's first is its start-up: those spans are judged by start and length.
     const int mp3 = r >= 32000 ? 1152 : 576;
     const int smear = c.kind != "export" ? 0 : c.format == "mp3" ? mp3 : c.frame();
     const qsizetype skip = r / 20 + 2 * smear, head = smear;
@@ -98,9 +285,16 @@ Measure measure(const Audio& a, const Case& c, const Audio* ref) {
     for (std::size_t ch = 0; ch < a.channels.size(); ++ch) {
         const auto& s = a.channels[ch];
         if (c.kind != "export") {
+            for (qsizetype i = std::max<qsizetype>(0, m.frames - r / 500); i < m.frames; ++i)
+                m.endPeak = std::max(m.endPeak, std::abs(s[i]));
             m.toneDb = std::max(m.toneDb, worstToneWindowDb(s, r, 1000, 5, skip, m.frames - skip));
             continue;
         }
+        double energy = 0; // over the tone's second before the noise
+        for (qsizetype i = head + r / 10; i < r - skip; ++i)
+            energy += double(s[i]) * s[i];
+        m.levelDb = std::max(ch ? m.levelDb : -400,
+                             10 * std::log10(2 * energy / (r - skip - head - r / 10)));
         m.toneDb = std::max({m.toneDb, worstToneWindowDb(s, r, 1000, 5, head, r - skip),
                              worstToneWindowDb(s, r, 1000, 5, 2 * r + skip, tail)});
         const Lag lag = ch < ref->channels.size()
@@ -127,10 +321,9 @@ QString makeInput(const Case& c, const QString& folder) {
         }
         return patchFile(in, 0, joined) ? in : QString();
     }
-    // The lying rates get a short input: the transcoder may believe it has hours to write.
     const int rate = c.format == "flac-lying" ? 48000 : c.format == "wav-rate" ? 8000 : c.rate;
     const double seconds = c.format == "wav-rate" ? 0.1 : 2;
-    // sox starts in a tenth of ffmpeg's time, and its WAV header is the canonical one.
+    // sox is quick, and its WAV header is the canonical one.
     if ((type == "wav" || type == "flac") && c.format != "wav-list"
             ? !synth(in, rate, c.channels, seconds, {"sine", "1000", "vol", "0.5"})
             : !tone(in, rate, c.channels, seconds, encoder))
@@ -151,19 +344,14 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
     Outcome o;
     QDir().mkpath(folder);
     const QString rate = QString::number(c.rate), channels = QString::number(c.channels);
-    if (c.kind == "export") {
-        const QString ours = folder + "/ours." + c.format, theirs = folder + "/theirs." + c.format;
-        const bool amr = c.format == "amr";
-        const QStringList args = amr ? QStringList{"-acodec", "amr_nb", "-ar", rate, "-ab", "12.2k"}
-                                     : QStringList{"-ab", "192", "-ar", rate};
+    if (c.kind == "export") { // the window's lines; its AMR line has a double blank
+        const QString ours = folder + "/ours." + c.format;
+        const QStringList args =
+            c.format == "amr" ? QStringList{"-acodec", "amr_nb", "-ar", rate, "-ab", "", "12.2k"}
+                              : QStringList{"-ab", "192", "-ar", rate};
         o.ours = run(kCodec, QStringList{"-i", source, "-t", "00:00:03", "-ss", "00:00:05"} + args +
                                  QStringList{"-ac", channels, ours});
-        ffmpeg({"-i", source, "-t", "3", "-ss", "5", "-c:a", kEncoders.at(c.format), "-b:a",
-                amr ? "12.2k" : "192k", "-ar", QString::number(c.outRate()), "-ac", channels,
-                theirs});
-        const Audio& ref = refs.at(c.outRate()).at(c.channels);
-        o.mine = measure(decode(ours), c, &ref);
-        o.theirs = measure(decode(theirs), c, &ref);
+        o.mine = measure(decode(ours), c, &refs.at(c.outRate()).at(c.channels));
         return o;
     }
     const QString in = makeInput(c, folder), out = folder + "/ours.wav";
@@ -177,19 +365,22 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
         return o;
     o.header = f.read(44);
     o.mine = measure(decode(out), c, nullptr);
-    const Run theirs = run("ffmpeg", {"-nostdin", "-v", "error", "-i", in, "-ar", "44100", "-ac",
-                                      "2", "-c:a", "pcm_s16le", "-f", "wav", "-"});
-    o.theirs = measure(parseWav(theirs.output), c, nullptr);
+    o.theirs = measure(decode(in, {"-ar", "44100", "-ac", "2"}), c, nullptr);
     return o;
 }
 
 } // namespace
 
-class TestSignal : public QObject {
+class TestTranscoder : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QList<Case> cases_ = allCases();
     std::vector<Outcome> outcomes_;
+    QString src(const QString& name) const { return dir_.filePath(name); }
+    Run cut(const QString& in, const QString& out, const QString& start = "00:00:00") {
+        return run(kCodec, {"-i", in, "-t", "00:00:01", "-ss", start, "-ab", "128", "-ar", "44100",
+                            "-ac", "2", out});
+    }
 
     void rows(const QString& kind) {
         QTest::addColumn<int>("index");
@@ -197,7 +388,6 @@ class TestSignal : public QObject {
             if (cases_[i].kind == kind)
                 QTest::newRow(qPrintable(cases_[i].name())) << int(i);
     }
-    // The row's case and outcome, and the numbers every failure message carries.
     std::tuple<const Case&, const Outcome&, QString> row() {
         QFETCH(int, index);
         const Outcome& o = outcomes_[index];
@@ -210,8 +400,13 @@ class TestSignal : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(dir_.isValid());
-        QVERIFY(QFile::exists(kCodec));
+        QVERIFY(dir_.isValid() && QFile::exists(kCodec));
+        std::signal(SIGPIPE, SIG_IGN); // a transcoder that fails early fails the test, not ends it
+        QVERIFY(synth(dir_.filePath("tone.wav"), 44100, 2, 2, {"sine", "1000", "vol", "0.5"}));
+        QVERIFY(
+            synth(dir_.filePath("half-minute.wav"), 44100, 2, 30, {"sine", "440", "vol", "0.5"}));
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "color=c=red:s=64x64:d=1", "-frames:v", "1",
+                        dir_.filePath("cover.png")}));
         // The window's temp.wav: 1 kHz tone at -6 dBFS with a second of noise at 6 s, so the
         // cut at 5 s for 3 s holds tone, noise, tone, and sound exists either side of it.
         const QString source = dir_.filePath("temp.wav"), noise = dir_.filePath("noise.wav");
@@ -222,8 +417,8 @@ private Q_SLOTS:
                 patchFile(source, QFileInfo(source).size() - 4 * 44100 * 4,
                           n.readAll().right(44100 * 4)));
 
-        // Processes a few at a time: their start-up, not the audio, takes most of the time.
-        QThreadPool pool;
+        QThreadPool pool; // the processes' start-up takes most of the time
+
         pool.setMaxThreadCount(3);
         std::map<int, std::map<int, Audio>> refs;
         for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 12000, 8000})
@@ -252,10 +447,14 @@ private Q_SLOTS:
         const auto [c, o, numbers] = row();
         QVERIFY2(o.ours.exitCode == 0, qPrintable(numbers));
         QVERIFY2(o.mine.rate == c.outRate() && o.mine.channels == c.channels, qPrintable(numbers));
-        // Within 3 dB of FFmpeg's own. Below -70 dB (a click is -20 to -45) two sound
-        // resamplers or encodings differ by more than that from window to window: the bar stops.
-        QVERIFY2(o.theirs.frames > 0 && o.mine.toneDb <= std::max(-70.0, o.theirs.toneDb + 3),
-                 qPrintable("tone" + numbers));
+        // A click is -20 to -45 dB. The bars stand 3 dB above what FFmpeg's own encoders reach
+        // at their worst rate: WMA at 128 kbit/s and AMR at 12.2 kbit/s are far from clean.
+        const double bar = c.format == "wma" ? -40 : c.format == "amr" ? -22 : -70;
+        QVERIFY2(o.mine.toneDb <= bar, qPrintable("tone" + numbers));
+        // The -6 dBFS tone keeps its level, also mixed down to one channel; AMR's speech coder
+        // takes about 3 dB off a steady tone.
+        QVERIFY2(std::abs(o.mine.levelDb + (c.format == "amr" ? 9 : 6)) <= 2,
+                 qPrintable("level" + numbers));
         // WMA's start may move by a little; AMR's encoder delays by its lookahead.
         const int lag = o.mine.lag.samples;
         QVERIFY2(c.format == "wma"   ? std::abs(lag) <= 64
@@ -296,6 +495,10 @@ private Q_SLOTS:
         const qsizetype slack = c.format == "mp3-joined" ? 1152 : 1;
         QVERIFY2(o.theirs.frames > 0 && std::abs(o.mine.frames - o.theirs.frames) <= slack,
                  qPrintable("length" + numbers));
+        // The resampler's last samples come out: the tone lasts to the very end.
+        QVERIFY2(o.mine.endPeak >= o.theirs.endPeak / 2,
+                 qPrintable(QString("end %1 against %2").arg(o.mine.endPeak).arg(o.theirs.endPeak) +
+                            numbers));
         QVERIFY2(o.leftover.isEmpty(), qPrintable("left behind: " + o.leftover.join(", ")));
     }
 
@@ -305,15 +508,181 @@ private Q_SLOTS:
         QVERIFY2(!o.ours.timedOut && o.ours.exitCode > 0, qPrintable(numbers));
         const QStringList lines = o.ours.errors.split('\n');
         QVERIFY2(lines.size() == 1 && lines[0].startsWith("codec: "), qPrintable(numbers));
-        // The rate as a number of its own, not as part of the folder's name in a quoted path.
-        const QString message = QString(lines[0]).remove(dir_.filePath(c.name()));
-        QVERIFY2(c.format != "wav-rate" ||
-                     message.contains(QRegularExpression(QString("\\b%1\\b").arg(c.rate))),
-                 qPrintable("the message names no rate" + numbers));
         QVERIFY2(o.leftover.isEmpty() && !QFile::exists(dir_.filePath(c.name() + "/ours.wav")),
                  qPrintable("left behind: " + o.leftover.join(", ")));
     }
+
+    // Decoding on every core gives the bytes one core gives wherever the chunks fall: a run
+    // pinned to one processor decodes on one thread. A chunk holds six seconds: 230 MP3 frames.
+    void parallelIsExact_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QStringList>("encoder");
+        QTest::newRow("tiny mp3") << "tiny.mp3" << 0.1 << kMp3;
+        for (int frames : {229, 230, 231, 461}) // LAME adds 1105 samples before the first
+            QTest::newRow(qPrintable(QString("%1 frames").arg(frames)))
+                << QString("f%1.mp3").arg(frames) << (frames * 1152 - 1105) / 44100.0 << kMp3;
+        QTest::newRow("vbr mp3") << "vbr.mp3" << 30.0
+                                 << QStringList{"-c:a", "libmp3lame", "-q:a", "4"};
+        QTest::newRow("mp3 with a picture") << "cover.mp3" << 20.0 << kMp3;
+        QTest::newRow("mp3 changing rate") << "joined.mp3" << 10.0 << kMp3;
+        QTest::newRow("24-bit flac at 48000 Hz")
+            << "deep.flac" << 40.0
+            << QStringList{"-ar", "48000", "-sample_fmt", "s32", "-c:a", "flac"};
+        QTest::newRow("flac of one frame") << "short.flac" << 0.05 << QStringList{"-c:a", "flac"};
+    }
+    void parallelIsExact() {
+        QFETCH(QString, name);
+        QFETCH(double, seconds);
+        QFETCH(QStringList, encoder);
+        const QString in = src(name), plain = src("plain-" + name), low = src("low-" + name);
+        QVERIFY(tone(plain, 44100, 2, seconds, encoder));
+        if (name == "cover.mp3") // a picture stream before the audio
+            QVERIFY(ffmpeg({"-i", plain, "-i", src("cover.png"), "-map", "0", "-map", "1", "-c",
+                            "copy", "-disposition:v", "attached_pic", in}));
+        else if (name == "joined.mp3") // its first half at 22050 Hz, byte for byte before the rest
+            QVERIFY(tone(low, 22050, 2, seconds / 2, encoder) &&
+                    patchFile(in, 0, contents(low) + contents(plain)));
+        else
+            QVERIFY(QFile::rename(plain, in));
+        const Run many = run(kCodec, {"-i", in, "-f", "wav", src("many.wav")});
+        const Run one = run("taskset", {"-c", "0", kCodec, "-i", in, "-f", "wav", src("one.wav")});
+        QVERIFY(many.exitCode == 0 && one.exitCode == 0);
+        const QByteArray a = contents(src("many.wav")), b = contents(src("one.wav"));
+        QVERIFY2(b.size() > 44 && a == b,
+                 qPrintable(QString("%1 against %2 bytes").arg(a.size()).arg(b.size())));
+    }
+
+    // A source whose sample n holds n - 16000, cut at 8000 Hz mono: exactly the marked samples.
+    void exactCuts_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<int>("first");
+        const std::tuple<const char*, const char*, const char*, int> rows[] = {
+            {"at the start", "00:00:00", "00:00:01", 0},
+            {"in the middle", "00:00:02", "00:00:01", 16000},
+            {"at the very end", "00:00:03", "00:00:01", 24000},
+            {"past the end", "00:00:03", "00:00:05", 24000}};
+        for (const auto& [tag, start, length, first] : rows)
+            QTest::newRow(tag) << QString(start) << QString(length) << first;
+    }
+    void exactCuts() {
+        QFETCH(QString, start);
+        QFETCH(QString, length);
+        QFETCH(int, first);
+        const QString ramp = src("ramp.wav"), out = src("cut.wav");
+        QVERIFY(QFile::exists(ramp) ||
+                ffmpeg({"-f", "lavfi", "-i", "aevalsrc=(n-16000)/32768:s=8000:d=4", "-c:a",
+                        "pcm_s16le", ramp}));
+        const Run r = run(kCodec, {"-i", ramp, "-t", length, "-ss", start, "-ab", "192", "-ar",
+                                   "8000", "-ac", "1", out});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        // "progress 0.370" lines on standard output, rising to 1 at most.
+        double last = 0;
+        for (const QString& line : QString::fromUtf8(r.output).split('\n', Qt::SkipEmptyParts)) {
+            const double fraction = line.mid(9).toDouble();
+            QVERIFY2(line.startsWith("progress ") && fraction >= last && fraction <= 1,
+                     qPrintable(line));
+            last = fraction;
+        }
+        QVERIFY(last > 0);
+        const QByteArray wav = contents(out);
+        // The canonical 44-byte header: PCM, 8000 Hz, mono, 16-bit, 8000 frames of data.
+        QCOMPARE(wav.left(44).toHex(), QByteArray("52494646a43e000057415645666d742010000000010001"
+                                                  "00401f0000803e00000200100064617461803e0000"));
+        const std::vector<float> s = parseWav(wav).channels.at(0);
+        QCOMPARE(qsizetype(s.size()), qsizetype(8000));
+        QCOMPARE(qRound(s.front() * 32768), first - 16000);
+        QCOMPARE(qRound(s.back() * 32768), first + 7999 - 16000);
+    }
+
+    // Names with spaces and letters beyond ASCII; a failed run keeps an existing output as it was
+    // and leaves no temporary, whether it fails before or after making one.
+    void pathsAndFailures() {
+        const QString folder = src("Mü sik");
+        QVERIFY(QDir().mkpath(folder) && QFile::copy(src("tone.wav"), folder + "/tö ne.wav"));
+        const QString out = folder + "/tö ne_cutted.mp3";
+        const Run r = cut(folder + "/tö ne.wav", out);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        const Audio decoded = decode(out);
+        QVERIFY(decoded.rate == 44100 && decoded.frames() == 44100);
+        const QByteArray before = contents(out);
+        QVERIFY(cut(folder + "/missing.wav", out).exitCode > 0);
+        QVERIFY(cut(folder + "/tö ne.wav", folder + "/late.wav", "00:01:00").exitCode > 0);
+        QCOMPARE(contents(out), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"tö ne.wav", "tö ne_cutted.mp3"}));
+    }
+
+    // A link put in place of the hidden temporary while the run goes on receives nothing, and the
+    // output still gets all of the audio. The input comes through a pipe so that the run waits, its
+    // temporary made, until the link is in place. WAV and ASF patch their header at the end, MP3
+    // writes its Xing frame last.
+    void linkInPlaceOfTheTemporary_data() {
+        QTest::addColumn<QString>("format");
+        for (const char* format : {"wav", "wma", "mp3"})
+            QTest::newRow(format) << QString(format);
+    }
+    void linkInPlaceOfTheTemporary() {
+        QFETCH(QString, format);
+        const QString folder = src("swap-" + format), pipe = folder + "/feed.wav";
+        const QString victim = folder + "/victim.txt", out = folder + "/swapped." + format;
+        QVERIFY(QDir().mkpath(folder) && ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QVERIFY(patchFile(victim, 0, "not for the transcoder"));
+        const QByteArray audio = contents(src("half-minute.wav")).left(44 + 10 * 44100 * 4);
+        QProcess codec;
+        codec.start(kCodec, {"-i", pipe, "-ab", "128", "-ar", "44100", "-ac", "2", out});
+        QFile feed(pipe); // opens once the transcoder reads the pipe
+        QVERIFY(feed.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QCOMPARE(feed.write(audio.left(audio.size() / 4)), audio.size() / 4);
+        QStringList parts;
+        QVERIFY(QTest::qWaitFor([&] {
+            parts = QDir(folder).entryList({".swapped.*.part-*"}, QDir::Files | QDir::Hidden);
+            return !parts.isEmpty();
+        }));
+        QVERIFY(QFile::link(victim, folder + "/link") &&
+                ::rename(QFile::encodeName(folder + "/link").constData(),
+                         QFile::encodeName(folder + "/" + parts.first()).constData()) == 0);
+        QCOMPARE(feed.write(audio.mid(audio.size() / 4)), audio.size() - audio.size() / 4);
+        feed.close();
+        QVERIFY(codec.waitForFinished(120000) && codec.exitCode() == 0);
+        QCOMPARE(contents(victim), QByteArray("not for the transcoder"));
+        // Lossy codecs pad or trim the edges by a few frames of up to 2048 samples.
+        const qsizetype frames = decode(out).frames();
+        QVERIFY2(format == "wav" ? contents(out).mid(44) == audio.mid(44)
+                                 : std::abs(frames - 441000) < 3 * 2048,
+                 qPrintable(QString::number(frames)));
+    }
+
+    // The reasons a failed load or save shows; nothing is written.
+    void errors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing input")
+            << QStringList{"-i", "/nonexistent/a.wav", "-f", "wav", "@/o.wav"}
+            << "codec: cannot read input '/nonexistent/a.wav': No such file or directory";
+        QTest::newRow("no audio") << QStringList{"-i", "@/cover.png", "-f", "wav", "@/o.wav"}
+                                  << "codec: no audio stream in '@/cover.png'";
+        QTest::newRow("folder missing")
+            << QStringList{"-i", "@/tone.wav", "-f", "wav", "@/no/o.wav"}
+            << "codec: output folder '@/no' does not exist";
+        QTest::newRow("nothing to cut")
+            << QStringList{"-i",  "@/tone.wav", "-t",    "00:00:00", "-ss", "00:00:00", "-ab",
+                           "128", "-ar",        "44100", "-ac",      "2",   "@/o.wav"}
+            << "codec: nothing to write: -t is 00:00:00";
+        QTest::newRow("unknown extension") << QStringList{"-i", "@/tone.wav", "@/o.ogg"}
+                                           << "codec: cannot tell the output format from '@/o.ogg' "
+                                              "(use .mp3, .wma, .wav or .amr, or -f wav)";
+    }
+    void errors() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run r = run(kCodec, args.replaceInStrings("@", dir_.path()));
+        QVERIFY(r.exitCode > 0);
+        QCOMPARE(r.errors, message.replace("@", dir_.path()));
+        QVERIFY(!QFile::exists(src("o.wav")));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestSignal)
+QTEST_GUILESS_MAIN(TestTranscoder)
 #include "test_signal.moc"
