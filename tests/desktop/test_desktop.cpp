@@ -1,108 +1,192 @@
-// The whole program as a person uses it, on the Xvfb display: started where a crashed run left
-// its working files, it removes them, and a second copy is refused; a spoken file opened through
-// the open dialog, played and marked while it plays, is cut and saved, judged by its decoded
-// length, or refused with a box when the folder cannot be written; SIGTERM and SIGINT close the
-// window as its close button does.
+// The whole program as a person uses it on the Xvfb display, with a home and a PulseAudio of its
+// own: a second copy is refused; a spoken file, opened through the dialog or named on the command
+// line, played and marked while it plays, is cut and saved or refused with a box; SIGTERM and
+// SIGINT close the window as its close button does. Installed read-only, it works in the user's
+// data folder.
 #include "app/form1.h"
-#include "app/settings_store.h"
 #include "tests/support/test_audio.h"
-#include "tests/support/x_session.h"
+
+#include <QSettings>
 
 #include <cmath>
 #include <csignal>
+#include <unistd.h>
 
-using namespace xsession;
+namespace {
+QString xdotool(const QStringList& args) {
+    QProcess p;
+    p.start("xdotool", args);
+    p.waitForFinished(5000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+void click(const QString& window, QPoint at) {
+    xdotool({"mousemove", "--window", window, QString::number(at.x()), QString::number(at.y())});
+    xdotool({"click", "1"});
+}
+
+// The first visible window of the process with exactly that title, waiting up to ten seconds.
+QString waitForWindow(qint64 pid, const QString& title, int tenths = 100) {
+    for (int i = 0; i < tenths; ++i, QTest::qWait(100)) {
+        const QString ids = xdotool({"search", "--all", "--onlyvisible", "--pid",
+                                     QString::number(pid), "--name", "^" + title + "$"});
+        if (!ids.isEmpty())
+            return ids.section(u'\n', 0, 0);
+    }
+    return {};
+}
+
+// Presses Return in the program's box with that title until the box is gone.
+bool answerBox(const QProcess& program, const QString& title) {
+    const QString box = waitForWindow(program.processId(), title, 300);
+    for (int i = 0; i < 20 && !box.isEmpty(); ++i, QTest::qWait(300)) {
+        if (waitForWindow(program.processId(), title, 1).isEmpty())
+            return true;
+        xdotool({"windowfocus", "--sync", box});
+        xdotool({"key", "Return"});
+    }
+    return false;
+}
+
+bool shell(const QString& command) {
+    return QProcess::execute("sh", {"-c", command}) == 0;
+}
+} // namespace
 
 class TestDesktop : public QObject {
     Q_OBJECT
-    QTemporaryDir m_work;
+    QTemporaryDir m_root;
+    const QString m_home = m_root.filePath("home"), m_tree = m_root.filePath("tree");
+    QProcess m_pulse;
     // Where the controls are, read from a window laid out the same way here.
-    enum { Open, Save, Play, BeginCut, EndCut, TotalTime };
+    enum { Open, Save, Play, BeginCut, EndCut, Strip };
     QList<QRect> m_at;
+
+    // Runs program with nothing of this process's environment, as nobody when that is root and
+    // the run should not be able to write everywhere (a root run writes its coverage counts).
+    bool start(QProcess& process, const QString& program, const QStringList& args = {},
+               bool asNobody = true) const {
+        const QStringList line =
+            QString("env -i HOME=%1 XDG_RUNTIME_DIR=%1/run PULSE_SERVER=unix:%1/run/pulse/native "
+                    "DISPLAY=%2 PATH=/usr/bin:/bin QT_QPA_PLATFORM=xcb %3")
+                .arg(m_home, qEnvironmentVariable("QUILLET_X_DISPLAY"), program)
+                .split(' ');
+        if (geteuid() == 0 && asNobody)
+            process.start("setpriv",
+                          QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} +
+                              line + args);
+        else
+            process.start("env", line.mid(1) + args);
+        return process.waitForStarted();
+    }
 
 private Q_SLOTS:
     void initTestCase() {
         if (qEnvironmentVariableIsEmpty("QUILLET_X_DISPLAY"))
-            QSKIP("needs the Xvfb display that scripts/test.sh starts");
+            QSKIP("needs the Xvfb display of the test services");
         Form1 w;
         w.show();
         QCoreApplication::processEvents();
         for (const QWidget* control :
              {w.CommandBars->widgetForAction(w.ctlOpenMediaFile),
               w.CommandBars->widgetForAction(w.ctlSaveCuttedAudio), (QWidget*)w.cmdPlay,
-              (QWidget*)w.cmdBeginCut, (QWidget*)w.cmdEndCut, (QWidget*)w.lblTotalTime})
+              (QWidget*)w.cmdBeginCut, (QWidget*)w.cmdEndCut, (QWidget*)w.PicWave})
             m_at << QRect(control->mapTo(&w, QPoint()), control->size());
-        // The program and xdotool work on the Xvfb display; this test itself stays offscreen.
-        qputenv("DISPLAY", qgetenv("QUILLET_X_DISPLAY"));
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        const QString speech = m_work.filePath("speech.wav");
+        // As a package lays it out: not writable by the user who runs it.
+        QVERIFY(shell("chmod a+rx " + m_root.path() + " && DESTDIR=" + m_tree +
+                      " cmake --install " QUILLET_BUILD_DIR " --prefix /usr >/dev/null"));
+        QVERIFY(geteuid() == 0 || shell("chmod -R a-w " + m_tree));
+        for (const char* folder : {"home/out", "home/run", "program"})
+            QVERIFY(QDir().mkpath(m_root.filePath(folder)));
+        for (const QString name : {"quillet", "codec.dll"})
+            QVERIFY(QFile::copy(QUILLET_BUILD_DIR "/" + name, m_root.filePath("program/" + name)));
+        const QString speech = m_home + "/speech.wav";
         const char* words = "This is Quillet, cutting a spoken sentence into a shorter one, "
                             "exactly where it was marked, while it plays.";
         QVERIFY(QProcess::execute("espeak-ng", {"-w", speech, words}) == 0);
-        QVERIFY(testaudio::convertWithFfmpeg(speech, m_work.filePath("spoken words.mp3")));
-        QVERIFY(QDir().mkpath(m_work.filePath("out")));
+        QVERIFY(testaudio::convertWithFfmpeg(speech, m_home + "/spoken words.mp3"));
+        QVERIFY(shell("rm " + speech + " && chmod 700 " + m_home + "/run"));
+        QVERIFY(geteuid() != 0 || shell("chown -R nobody:nogroup " + m_home));
+        QVERIFY(start(m_pulse, "pulseaudio",
+                      {"--daemonize=no", "-n", "--exit-idle-time=-1",
+                       "--load=module-null-sink sink_name=null norewinds=1",
+                       "--load=module-native-protocol-unix"}));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_home + "/run/pulse/native"), 20000);
+        // The program and xdotool work on the Xvfb display; this test itself stays offscreen.
+        qputenv("DISPLAY", qgetenv("QUILLET_X_DISPLAY"));
     }
+    void cleanupTestCase() { shell("chmod -R u+w " + m_root.path()); }
 
+    // A copy of the build saves and ends on SIGTERM; the installed program, its output folder
+    // read-only, shows Save Failed and ends on SIGINT.
     void cutAndSave_data() {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<int>("signalNumber");
-        QTest::newRow("saved, SIGTERM") << m_work.filePath("out/") << "Done Saved" << int(SIGTERM);
-        QTest::newRow("read-only, SIGINT") << "/proc/"
-                                           << "Save Failed" << int(SIGINT);
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("a copy of the build") << false;
+        QTest::newRow("installed") << true;
     }
     void cutAndSave() {
-        QFETCH(QString, folder);
-        QFETCH(QString, box);
-        writeSetting("Output Folder", folder); // MP3 at 44100 Hz, the defaults
-        const QTemporaryDir program;           // a folder of its own: its own lock and temp.wav
-        for (const QString name : {"quillet", "codec.dll"})
-            QVERIFY(QFile::copy(QUILLET_BUILD_DIR "/" + name, program.filePath(name)));
-        const QStringList leftovers{"temp.wav", "coder.exe", ".temp.wav.part-Ab12Cd"};
-        const QStringList kept{"other.wav", ".other.wav.part-Ab12Cd", ".temp.wav.part-toolong"};
-        for (const QString& name : leftovers + kept)
-            QVERIFY(QFile(program.filePath(name)).open(QIODevice::WriteOnly));
-        QProcess quillet;
-        const Reaper reaper{quillet};
-        quillet.start(program.filePath("quillet"));
+        QFETCH(bool, installed);
+        const QString folder = installed ? "/proc/" : m_home + "/out/";
+        const QString program =
+            installed ? m_tree + "/usr/bin/quillet" : m_root.filePath("program/quillet");
+        // The program's folder holds the working files, or the data folder when it is read-only.
+        const QString work =
+            installed ? m_home + "/.local/share/Quillet" : m_root.filePath("program");
+        QSettings settings(m_home + "/.config/quilletaudio.com/quilletaudio.com.conf",
+                           QSettings::IniFormat);
+        settings.setValue("Quillet/Output Folder", folder); // MP3 at 44100 Hz, the defaults
+        settings.sync();
+        QVERIFY(geteuid() != 0 || shell("chown -R nobody:nogroup " + m_home));
+        const QString file = m_home + "/spoken words.mp3";
+        QProcess quillet; // killed on the way out should a check fail
+        QVERIFY(start(quillet, program, installed ? QStringList{file} : QStringList(), installed));
+        // setpriv and env replace themselves with the program, so the process id is its own.
         const QString window = waitForWindow(quillet.processId(), "Quillet");
-        QVERIFY2(!window.isEmpty(), quillet.readAllStandardError().constData());
-        for (const QString& name : leftovers + kept)
-            QVERIFY2(QFile::exists(program.filePath(name)) == kept.contains(name),
-                     qPrintable(name));
+        QVERIFY2(!window.isEmpty(), "the program showed no window");
         QProcess second; // refused with a box while the first runs
-        const Reaper secondReaper{second};
-        second.start(program.filePath("quillet"));
-        QVERIFY(second.waitForStarted() && answerBox(second, "Quillet"));
+        QVERIFY(start(second, program, {}, installed) && answerBox(second, "Quillet"));
         QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
         QCOMPARE(second.exitCode(), 1);
-        const QImage before = grab(window, m_work.path());
-        click(window, m_at[Open].center());
-        const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
-        QVERIFY(!dialog.isEmpty());
-        focus(dialog);
-        typeText(m_work.filePath("spoken words.mp3"));
-        key("Return");
-        // Loaded once the total time shows.
-        const QRect total = m_at[TotalTime];
-        QVERIFY(testaudio::waitFor(
-            [&] { return grab(window, m_work.path()).copy(total) != before.copy(total); }, 20000));
+        if (!installed) {
+            click(window, m_at[Open].center());
+            const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
+            QVERIFY(!dialog.isEmpty());
+            xdotool({"windowfocus", "--sync", dialog});
+            xdotool({"type", "--delay", "5", file});
+            xdotool({"key", "Return"});
+        }
+        // Loaded once the strip shows the waveform's strokes, read back through xwd.
+        const QRect strip = m_at[Strip];
+        const QString xwd = m_root.filePath("grab.xwd"), png = m_root.filePath("grab.png");
+        QVERIFY2(testaudio::waitFor(
+                     [&] {
+                         QProcess::execute("xwd", {"-silent", "-id", window, "-out", xwd});
+                         QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-i", xwd,
+                                                      "-frames:v", "1", "-update", "1", png});
+                         const QImage shot(png);
+                         int strokes = 0;
+                         for (int y = strip.top(); y <= strip.bottom(); y += 2)
+                             for (int x = strip.left(); x <= strip.right(); x += 2)
+                                 strokes += shot.pixel(x, y) == qRgb(81, 235, 63);
+                         return strokes > 200;
+                     },
+                     30000),
+                 "the file did not load");
+        QVERIFY(QFile::exists(work + "/temp.wav"));
         click(window, m_at[Play].center());
         QTest::qWait(1300);
         click(window, m_at[BeginCut].center());
         QTest::qWait(2200);
         click(window, m_at[EndCut].center());
         click(window, m_at[Save].center());
-        QVERIFY2(answerBox(quillet, box), qPrintable("no box " + box));
-        QFETCH(int, signalNumber);
-        ::kill(pid_t(quillet.processId()), signalNumber);
+        QVERIFY2(answerBox(quillet, installed ? "Save Failed" : "Done Saved"), "no box");
+        ::kill(pid_t(quillet.processId()), installed ? SIGINT : SIGTERM);
         QVERIFY(quillet.waitForFinished(10000) && quillet.exitStatus() == QProcess::NormalExit);
         QCOMPARE(quillet.exitCode(), 0);
-        QCOMPARE(QDir(program.path()).entryList({"temp.wav", "coder.exe"}), QStringList());
+        QCOMPARE(QDir(work).entryList({"temp.wav", "coder.exe"}), QStringList());
         const QString output = folder + "spoken words_cutted.mp3";
-        QCOMPARE(QFile::exists(output), box == "Done Saved");
+        QCOMPARE(QFile::exists(output), !installed);
         // The marks are whole seconds, about two apart here: the cut is exact to one frame.
-        const double seconds = box == "Done Saved" ? testaudio::decodedSeconds(output, 44100) : 2;
+        const double seconds = installed ? 2 : testaudio::decodedSeconds(output, 44100);
         QVERIFY2(std::round(seconds) >= 1 && std::round(seconds) <= 4 &&
                      std::abs(seconds - std::round(seconds)) <= 1152.0 / 44100 + 1e-6,
                  qPrintable(QString::number(seconds)));

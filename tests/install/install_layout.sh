@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary DESTDIR under /usr and checks what a desktop relies on: the
-# files of installed_files.txt and nothing else, bin/quillet a relative link to the program, the
-# icons at their sizes, and the entry and metadata passing the distribution's validators.
+# Installs the build into a temporary DESTDIR under /usr and packs it with CPack, and checks what a
+# desktop relies on: the files of installed_files.txt and nothing else, in the tree and in the
+# package, bin/quillet a relative link to the program, the entry and
+# metadata passing the distribution's validators, the package's dependencies both computed from
+# the binaries and named for what is loaded at run time, and no lintian errors (warnings printed).
 # Usage: install_layout.sh BUILD_DIR
 set -uo pipefail
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 usr=$root/usr app=com.quilletaudio.Quillet failed=0
 bad() { echo "FAIL: $*" >&2; failed=1; }
+expected=$(grep -v '^#' "$(dirname "$0")/installed_files.txt")
 
 DESTDIR=$root cmake --install "$1" --prefix /usr >/dev/null || { echo "FAIL: install" >&2; exit 1; }
 while read -r kind path; do
@@ -16,18 +19,12 @@ while read -r kind path; do
         f) [[ -f $usr/$path && ! -L $usr/$path ]] || bad "$path: not a plain file" ;;
         l) [[ -L $usr/$path && $(readlink "$usr/$path") != /* ]] || bad "$path: not a relative link" ;;
     esac
-done < <(grep -v '^#' "$(dirname "$0")/installed_files.txt")
+done <<<"$expected"
 # Nothing beyond the list: no tests, benchmarks or libraries of the build.
-extra=$(comm -13 <(grep -v '^#' "$(dirname "$0")/installed_files.txt" | awk '{print $2}' | sort) \
-    <(cd "$usr" && find . \( -type f -o -type l \) -printf '%P\n' | grep -v '^lib/quillet/styles/' | sort))
-[[ -z $extra ]] || bad "installed but not expected: $extra"
+installed=$(cd "$root" && find usr \( -type f -o -type l \) | sort)
+diff <(awk '{print "usr/" $2}' <<<"$expected" | sort) <(grep -v '^usr/lib/quillet/styles/' <<<"$installed") ||
+    bad "installed files"
 [[ $(readlink -f "$usr/bin/quillet") == "$usr/lib/quillet/quillet" ]] || bad "bin/quillet leads elsewhere"
-
-for size in 48 128; do
-    # A PNG's width and height are the big-endian words at bytes 16 and 20.
-    read -r w h < <(od -An -tu4 --endian=big -j16 -N8 "$usr/share/icons/hicolor/${size}x$size/apps/$app.png")
-    [[ ${w:-} == "$size" && ${h:-} == "$size" ]] || bad "the ${size}px icon is ${w:-?}x${h:-?}"
-done
 desktop=$usr/share/applications/$app.desktop
 for line in Name=Quillet "GenericName=Audio Cutter" Icon=$app "Exec=quillet %f"; do
     grep -qxF "$line" "$desktop" || bad "desktop entry lacks $line"
@@ -37,4 +34,17 @@ for type in audio/mpeg audio/x-ms-wma audio/wav audio/amr audio/flac; do
 done
 desktop-file-validate "$desktop" || bad "desktop-file-validate"
 appstreamcli validate --no-net "$usr/share/metainfo/$app.metainfo.xml" || bad "appstreamcli validate"
+
+cpack --config "$1/CPackConfig.cmake" -G DEB -B "$root/deb" >"$root/log" 2>&1 || { cat "$root/log" >&2; exit 1; }
+deb=$(ls "$root"/deb/*.deb) && [[ $(wc -l <<<"$deb") == 1 ]] || { echo "FAIL: no single .deb" >&2; exit 1; }
+# The listing's sixth field is the path, then "-> target" for a link.
+listing=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ {print substr($6, 3), $7, $8}')
+diff <(echo "$installed") <(awk '{print $1}' <<<"$listing" | sort) || bad "package contents"
+grep -qxF 'usr/bin/quillet -> ../lib/quillet/quillet' <<<"$listing" || bad "usr/bin/quillet is not the link"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for package in libc6 libqt6widgets6 libavformat59 libavcodec-extra59 libqt6multimedia6 libqt6svg6; do
+    [[ ", $depends," =~ ", $package"[\ ,] ]] || bad "Depends lacks $package"
+done
+lintian --fail-on error "$deb" || bad "lintian reports errors"
 exit $failed

@@ -43,7 +43,10 @@ struct WindowFixture {
     QString dialogTitle, dialogFolder; // of the last file dialog answered
 
     WindowFixture() {
-        catchMessages();
+        setMessageHandler([this](ShownMessage& m) {
+            m.yes = answerYes;
+            messages << m;
+        });
         for (const char* scheme : {"http", "https", "file"})
             QDesktopServices::setUrlHandler(scheme, &urls, "open");
     }
@@ -52,12 +55,6 @@ struct WindowFixture {
         for (const char* scheme : {"http", "https", "file"})
             QDesktopServices::unsetUrlHandler(scheme);
         setMessageHandler({});
-    }
-    void catchMessages() {
-        setMessageHandler([this](ShownMessage& m) {
-            m.yes = answerYes;
-            messages << m;
-        });
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString out() const { return dir.filePath("out/"); }
