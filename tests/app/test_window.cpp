@@ -83,6 +83,67 @@ private Q_SLOTS:
     }
     void cleanup() { f.close(); }
 
+    // Each control shows its caption, is named for a screen reader and says what it does.
+    void controls_data() {
+        columns<QString, QString, QString, QString>({"name", "caption", "access", "tip"});
+        const char* const rows[][4] = {
+            {"cmdPlay", "Play", "Play", "Play (Space)"},
+            {"cmdPause", "Pause", "Pause", "Pause (Space)"},
+            {"cmdStop", "Stop", "Stop", "Stop (Esc)"},
+            {"cmdBeginCut", "Begin Cut", "Begin Cut", "Begin Cut (B)"},
+            {"cmdEndCut", "End Cut", "End Cut", "End Cut (E)"},
+            {"cmdPlaySelection", "Play Selection", "Play Selection", "Play Selection (P)"},
+            {"lblAbout", "About the software", "About the software", ""},
+            {"lblFilename", "Filename:", "Filename:", ""},
+            {"txtAudioFile", " Please open media first or drag & drop the audio file here",
+             "Filename", ""},
+            {"PicWave", "", "Waveform", "Drag and drop audio file here"},
+            {"Slider1", "", "Position", ""},
+            {"ProgressBar1", " Ready", "Ready", ""},
+            {"Frame3", "Time", "Time", ""},
+            {"Frame4", "Total Time", "Total Time", ""},
+            {"Frame5", "Begin Time", "Begin Time", ""},
+            {"Frame6", "End Time", "End Time", ""},
+            {"Frame1", "Output MP3 Settings", "Output MP3 Settings", ""},
+            {"cboBitrate", "32,48,56,64,80,96,112,128,192,224,256,320", "Bitrate:", ""},
+            {"cboFrequency", "48000,44100,32000,24000,22050,16000,12050,8000", "Frequency:", ""},
+            {"cboChannels", "Mono,Stereo", "Channel:", ""},
+            {"Frame2", "Save Cutted Audio To", "Save Cutted Audio To", ""},
+            {"cmdSaveTo", "...", "Choose the output folder", "Choose the output folder"},
+            {"cboOutputFormat", "MP3,WMA,WAV,AMR", "Output Format:", ""},
+            {"chkAutoOpen", "Auto Open Output Folder", "Auto Open Output Folder", ""},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << row[0] << row[1] << row[2] << row[3];
+        for (const QString site :
+             {"Facebook", "Twitter", "Delicious", "Digg", "StumbleUpon", "Reddit"}) {
+            const QString name = site == "Digg" ? "cmdDig" : "cmd" + site;
+            QTest::newRow(qPrintable(name)) << name << ""
+                                            << "Share on " + site << "Share on " + site;
+        }
+    }
+    void controls() {
+        QFETCH(QString, name);
+        QWidget* widget = f.window->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        // What it shows: a list its entries, a frame its title, anything else its text.
+        QStringList caption;
+        auto* list = qobject_cast<QComboBox*>(widget);
+        for (int i = 0; list && i < list->count(); ++i)
+            caption << list->itemText(i);
+        if (!list)
+            caption
+                << widget->property(qobject_cast<QGroupBox*>(widget) ? "title" : "text").toString();
+        QTEST(caption.join(u','), "caption");
+        // A list is read with the label that names it.
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
+        const auto labels = access->relations(QAccessible::Label);
+        if (qobject_cast<QComboBox*>(widget) && !labels.isEmpty())
+            access = labels[0].first;
+        QTEST(access->text(QAccessible::Name), "access");
+        QTEST(widget->toolTip(), "tip");
+    }
+
     // The window as it opens, on a store holding texts the program never writes: only opening a
     // file is at hand, the settings show and store their defaults.
     void windowAsItOpens() {
