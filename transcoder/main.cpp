@@ -41,18 +41,22 @@ int main(int argc, char** argv) {
         return 0;
     }
     // Progress goes to standard output as "progress 0.370" lines, at most ten a second, for the
-    // window's status bar.
+    // window's status bar; a finished run always ends with "progress 1.000".
     auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
-    const auto report = [&last](double fraction) {
+    const auto print = [](double fraction) {
+        std::printf("progress %.3f\n", std::clamp(fraction, 0.0, 1.0));
+        std::fflush(stdout);
+    };
+    const auto report = [&last, &print](double fraction) {
         const auto now = std::chrono::steady_clock::now();
         if (now - last < std::chrono::milliseconds(100))
             return;
         last = now;
-        std::printf("progress %.3f\n", std::clamp(fraction, 0.0, 1.0));
-        std::fflush(stdout);
+        print(fraction);
     };
     try {
         transcoder::transcode(*parsed.request, std::cerr, report);
+        print(1.0);
     } catch (const std::bad_alloc&) {
         std::cerr << "codec: out of memory" << std::endl;
         return 1;
