@@ -1,17 +1,11 @@
 #!/bin/sh
-# Runs a test from a copy of itself in a temporary program folder beside a copy of codec.dll, so
-# that what the program writes into its own folder (temp.wav, coder.exe) stays out of the build.
-# Usage: in_program_copy.sh TEST_EXECUTABLE CODEC [TEST_ARGUMENTS...]
-set -eu
-folder=$(mktemp -d "${TMPDIR:-/tmp}/quillet-program-XXXXXX")
-cp "$1" "$2" "$folder/"
-test="$folder/$(basename "$1")"
+# Runs a test from a copy of itself beside a copy of codec.dll in a temporary program folder, so
+# that what the window writes into its program folder (temp.wav, coder.exe) stays out of the build.
+# Usage: in_program_copy.sh TEST CODEC [TEST_ARGUMENTS...]
+folder=$(mktemp -d "${TMPDIR:-/tmp}/quillet-program-XXXXXX") || exit 1
+trap 'rm -rf "$folder"' EXIT
+trap 'exit 143' INT TERM HUP
+cp "$1" "$2" "$folder/" || exit 1
+test="$folder/${1##*/}"
 shift 2
-"$test" "$@" &
-child=$!
-trap 'kill "$child" 2>/dev/null' INT TERM HUP
-status=0
-wait "$child" || status=$?
-wait "$child" 2>/dev/null || true # after a signal, until the test has ended
-rm -rf "$folder"
-exit "$status"
+"$test" "$@"
