@@ -2,9 +2,10 @@
 // every format, rate and channel count, conversions of every input kind to the canonical WAV, hard
 // inputs and a read error; then decoding on every core against one, sample-exact cuts, progress
 // lines, the safety of what it writes and its error messages.
+#include "tests/support/wav_bytes.h"
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +25,6 @@ namespace {
 
 struct Run {
     int exitCode = -1; // -1 when the program crashed, could not start or was stopped
-    bool timedOut = false;
     QByteArray output;
     QString errors;
 };
@@ -37,9 +37,8 @@ struct Lag {
     int samples = 0; // out[i + samples] matches ref[i]: positive when the output is late
     double correlation = 0;
 };
-Audio parseWav(const QByteArray& wav);
 
-// A program still running after timeoutMs is terminated, so a hang fails the test instead of
+// A program still running after timeoutMs is stopped, so a hang fails the test instead of
 // blocking it. environment entries are "NAME=value".
 Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
         const QStringList& environment = {}) {
@@ -48,16 +47,10 @@ Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
         p.setEnvironment(QProcess::systemEnvironment() + environment);
     p.start(program, args);
     Run r;
-    if (!p.waitForFinished(timeoutMs)) {
-        r.timedOut = p.state() != QProcess::NotRunning;
-        p.terminate(); // first, so that the program may remove what it was writing
-        if (!p.waitForFinished(2000)) {
-            p.kill();
-            p.waitForFinished();
-        }
-    } else if (p.exitStatus() == QProcess::NormalExit) {
+    if (!p.waitForFinished(timeoutMs))
+        p.terminate(), p.waitForFinished(2000); // lets the program remove what it was writing
+    else if (p.exitStatus() == QProcess::NormalExit)
         r.exitCode = p.exitCode();
-    }
     r.output = p.readAllStandardOutput();
     r.errors = QString::fromUtf8(p.readAllStandardError()).trimmed();
     return r;
@@ -68,22 +61,15 @@ bool ffmpeg(const QStringList& args) {
     return run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y"} + args).exitCode == 0;
 }
 
-// sox -R -n -r rate -c channels -b 16 path synth seconds args: repeatable noise.
-bool synth(const QString& path, int rate, int channels, double seconds, const QStringList& args) {
-    return run("sox",
-               QStringList{"-R", "-n", "-r", QString::number(rate), "-c", QString::number(channels),
-                           "-b", "16", path, "synth", QString::number(seconds)} +
-                   args)
-               .exitCode == 0;
-}
-
-// A 1 kHz tone at -6 dBFS written with the given encoder options.
-bool tone(const QString& path, int rate, int channels, double seconds, const QStringList& encoder) {
-    const QStringList sine(channels, "0.5*sin(2*PI*1000*t)");
-    return ffmpeg(
-        QStringList{"-f", "lavfi", "-i",
-                    QString("aevalsrc=%1:s=%2:d=%3").arg(sine.join('|')).arg(rate).arg(seconds)} +
-        encoder + QStringList{path});
+// The expression of every channel (1 kHz at -6 dBFS), written without metadata, so that a WAV
+// gets the canonical 44-byte header.
+bool tone(const QString& path, int rate, int channels, double seconds,
+          const QStringList& encoder = {}, const QString& expression = "0.5*sin(2*PI*1000*t)") {
+    const QString all = QStringList(channels, expression).join('|');
+    return ffmpeg(QStringList{"-f", "lavfi", "-i",
+                              QString("aevalsrc='%1':s=%2:d=%3").arg(all).arg(rate).arg(seconds),
+                              "-fflags", "+bitexact"} +
+                  encoder + QStringList{path});
 }
 
 // Overwrites the file's bytes at offset at, then cuts it to size bytes if size >= 0.
@@ -97,85 +83,69 @@ bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes, qsize
     return f.resize(0) && f.write(all) == all.size();
 }
 
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// 16-bit integer or 32-bit float samples; the format chunk first, the data chunk last (as this
+// transcoder and FFmpeg write them).
+Audio parseWav(const QByteArray& wav) {
+    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(wav.constData() + at); };
+    const qsizetype data = wav.indexOf("data", 36) + 8;
+    const int channels = wav.size() >= 44 ? u16(22) : 0, bytes = channels ? u16(34) / 8 : 0;
+    if (data < 44 || channels == 0 || (bytes != 2 && bytes != 4))
+        return {};
+    Audio a{int(qFromLittleEndian<quint32>(wav.constData() + 24)), {}};
+    a.channels.assign(channels, std::vector<float>((wav.size() - data) / (channels * bytes)));
+    for (qsizetype i = 0; i < a.frames() * channels; ++i) {
+        const char* p = wav.constData() + data + i * bytes;
+        float v = qFromLittleEndian<qint16>(p) / 32768.0f;
+        if (bytes == 4)
+            std::memcpy(&v, p, 4);
+        a.channels[i % channels][i / channels] = v;
+    }
+    return a;
+}
+
 // What ffmpeg decodes (gapless where the file says how) after the given output options; a .wav
 // file is read as it is unless options are given. Empty when that fails.
 Audio decode(const QString& path, const QStringList& outputOptions = {}) {
-    QFile f(path);
     if (path.endsWith(".wav") && outputOptions.isEmpty())
-        return f.open(QIODevice::ReadOnly) ? parseWav(f.readAll()) : Audio{};
+        return parseWav(contents(path));
     const Run r =
         run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
                           outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
     return r.exitCode == 0 ? parseWav(r.output) : Audio{};
 }
 
-// 16-bit integer or 32-bit float samples, any chunk order.
-Audio parseWav(const QByteArray& wav) {
-    Audio a;
-    int channels = 0, bits = 0;
-    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(wav.constData() + at); };
-    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(wav.constData() + at); };
-    for (qsizetype at = 12; at + 8 <= wav.size();) {
-        const QByteArray id = wav.mid(at, 4);
-        const qsizetype size = u32(at + 4);
-        if (id == "fmt " && at + 24 <= wav.size()) {
-            channels = u16(at + 10);
-            a.rate = int(u32(at + 12));
-            bits = u16(at + 22);
-        } else if (id == "data" && channels > 0 && (bits == 16 || bits == 32)) {
-            // A piped WAV states no length (all ones): take what is there.
-            const qsizetype frames =
-                std::min<qsizetype>(wav.size() - at - 8, size) / (channels * bits / 8);
-            a.channels.assign(channels, std::vector<float>(frames));
-            for (qsizetype i = 0; i < frames * channels; ++i) {
-                const char* p = wav.constData() + at + 8 + i * bits / 8;
-                float v = qFromLittleEndian<qint16>(p) / 32768.0f;
-                if (bits == 32)
-                    std::memcpy(&v, p, 4);
-                a.channels[i % channels][i / channels] = v;
-            }
-            return a;
-        }
-        at += 8 + size + (size & 1);
-    }
-    return {};
-}
-
-// Per window of windowMs in [from, to): least-squares fit of a tone at freqHz, and the residual
-// against the tone in dB. The worst window: about -90 dB for a clean 16-bit tone, -20 dB where a
-// click falls, 0 dB where the tone is missing.
-double worstToneWindowDb(std::span<const float> samples, int rate, double freqHz, double windowMs,
-                         qsizetype from, qsizetype to) {
+// Per 5 ms window in [from, to): least-squares fit of a 1 kHz tone, and the residual against the
+// tone in dB. The worst window: about -90 dB for a clean 16-bit tone, -20 dB where a click falls,
+// 0 dB where the tone is missing.
+double worstToneWindowDb(std::span<const float> samples, int rate, qsizetype from, qsizetype to) {
     if (to < 0 || to > qsizetype(samples.size()))
         to = qsizetype(samples.size());
-    const qsizetype window = std::max<qsizetype>(8, std::llround(windowMs * rate / 1000));
-    const double w = 2 * std::numbers::pi * freqHz / rate;
+    const qsizetype window = std::max<qsizetype>(8, rate / 200);
+    const double w = 2 * std::numbers::pi * 1000 / rate;
     double worst = -400;
     for (qsizetype start = from; start + window <= to; start += window) {
-        // Least squares of y = a sin + b cos over the window, solved in closed form.
-        double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0;
+        // y = a sin + b cos solved in closed form; the residual is what the fit leaves of y.
+        double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0, yy = 0;
         for (qsizetype n = start; n < start + window; ++n) {
-            const double sn = std::sin(w * double(n)), cn = std::cos(w * double(n));
-            ss += sn * sn, cc += cn * cn, sc += sn * cn, ys += samples[n] * sn,
-                yc += samples[n] * cn;
+            const double sn = std::sin(w * double(n)), cn = std::cos(w * double(n)), y = samples[n];
+            ss += sn * sn, cc += cn * cn, sc += sn * cn, ys += y * sn, yc += y * cn, yy += y * y;
         }
         const double det = ss * cc - sc * sc;
-        const double x[2] = {(ys * cc - yc * sc) / det, (yc * ss - ys * sc) / det};
-        double residual = 0;
-        for (qsizetype n = start; n < start + window; ++n) {
-            const double e =
-                samples[n] - x[0] * std::sin(w * double(n)) - x[1] * std::cos(w * double(n));
-            residual += e * e;
-        }
-        const double toneRms = std::sqrt((x[0] * x[0] + x[1] * x[1]) / 2);
-        const double residualRms = std::max(std::sqrt(residual / double(window)), 1e-20);
+        const double a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
+        const double toneRms = std::sqrt((a * a + b * b) / 2);
+        const double residualRms =
+            std::sqrt(std::max(yy - a * ys - b * yc, 1e-40) / double(window));
         worst = std::max(worst, toneRms < 1e-6 ? 0.0 : 20 * std::log10(residualRms / toneRms));
     }
     return worst;
 }
 
-// The lag in [-maxLag, maxLag] maximising the normalised cross-correlation of out with ref[from,
-// to).
+// The lag in [-maxLag, maxLag] that best correlates out with ref[from, to), normalised.
 Lag bestLag(std::span<const float> out, std::span<const float> ref, int maxLag, qsizetype from,
             qsizetype to) {
     to = std::min(to, qsizetype(ref.size()));
@@ -196,19 +166,8 @@ Lag bestLag(std::span<const float> out, std::span<const float> ref, int maxLag, 
     return best;
 }
 
-const QStringList kMp3{"-c:a", "libmp3lame", "-b:a", "192k"};
-
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
+const QStringList kMp3{"-b:a", "192k"}; // FFmpeg writes MP3 with LAME
 const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
-const std::map<QString, QString> kEncoders{{"wav", "pcm_s16le"},
-                                           {"flac", "flac"},
-                                           {"wma", "wmav2"},
-                                           {"mp3", "libmp3lame"},
-                                           {"amr", "libopencore_amrnb"}};
 
 // kind "export": format of the output; "convert": format, rate and channels of the input;
 // "reject": a run that must fail. A format with a suffix names a damaged input.
@@ -287,7 +246,7 @@ Measure measure(const Audio& a, const Case& c, const Audio* ref) {
         if (c.kind != "export") {
             for (qsizetype i = std::max<qsizetype>(0, m.frames - r / 500); i < m.frames; ++i)
                 m.endPeak = std::max(m.endPeak, std::abs(s[i]));
-            m.toneDb = std::max(m.toneDb, worstToneWindowDb(s, r, 1000, 5, skip, m.frames - skip));
+            m.toneDb = std::max(m.toneDb, worstToneWindowDb(s, r, skip, m.frames - skip));
             continue;
         }
         double energy = 0; // over the tone's second before the noise
@@ -295,8 +254,8 @@ Measure measure(const Audio& a, const Case& c, const Audio* ref) {
             energy += double(s[i]) * s[i];
         m.levelDb = std::max(ch ? m.levelDb : -400,
                              10 * std::log10(2 * energy / (r - skip - head - r / 10)));
-        m.toneDb = std::max({m.toneDb, worstToneWindowDb(s, r, 1000, 5, head, r - skip),
-                             worstToneWindowDb(s, r, 1000, 5, 2 * r + skip, tail)});
+        m.toneDb = std::max({m.toneDb, worstToneWindowDb(s, r, head, r - skip),
+                             worstToneWindowDb(s, r, 2 * r + skip, tail)});
         const Lag lag = ch < ref->channels.size()
                             ? bestLag(s, ref->channels[ch], 2560, r + r / 4, r + r / 4 + r / 8)
                             : Lag{};
@@ -310,32 +269,28 @@ Measure measure(const Audio& a, const Case& c, const Audio* ref) {
 QString makeInput(const Case& c, const QString& folder) {
     const QString type = c.format.section('-', 0, 0);
     const QString in = folder + (c.format == "wav-eio" ? "/in.eio." : "/in.") + type;
-    const QStringList encoder{"-c:a", kEncoders.at(type), "-b:a", type == "amr" ? "12.2k" : "128k"};
+    QStringList encoder{"-b:a", type == "amr" ? "12.2k" : "128k"}; // FFmpeg's codec for the type
     if (c.format == "mp3-joined") { // 5 s at 22050 Hz, then 5 s at 44100 Hz, byte by byte
-        QByteArray joined;
-        for (const QString part : {"22050", "44100"}) {
-            QFile f(folder + "/" + part + ".mp3");
-            if (!tone(f.fileName(), part.toInt(), 2, 5, encoder) || !f.open(QIODevice::ReadOnly))
-                return {};
-            joined += f.readAll();
-        }
-        return patchFile(in, 0, joined) ? in : QString();
+        const QString low = folder + "/22050.mp3", high = folder + "/44100.mp3";
+        return tone(low, 22050, 2, 5, encoder) && tone(high, 44100, 2, 5, encoder) &&
+                       patchFile(in, 0, contents(low) + contents(high))
+                   ? in
+                   : QString();
     }
+    if (c.format == "wav-list") // tags make FFmpeg write a LIST chunk before the data
+        encoder << "-metadata"
+                << "title=tone";
     const int rate = c.format == "flac-lying" ? 48000 : c.format == "wav-rate" ? 8000 : c.rate;
-    const double seconds = c.format == "wav-rate" ? 0.1 : 2;
-    // sox is quick, and its WAV header is the canonical one.
-    if ((type == "wav" || type == "flac") && c.format != "wav-list"
-            ? !synth(in, rate, c.channels, seconds, {"sine", "1000", "vol", "0.5"})
-            : !tone(in, rate, c.channels, seconds, encoder))
-        return {};
     // The damage: STREAMINFO's 20-bit rate at byte 18 says 24000 Hz over 48 kHz frames; the WAV
     // ends inside its data; the WAV's rate and byte rate tell a consistent lie.
     const quint32 lie[] = {qToLittleEndian(quint32(c.rate)), qToLittleEndian(quint32(c.rate) * 4)};
-    const bool made = c.format == "flac-lying"      ? patchFile(in, 18, QByteArray::fromHex("05dc"))
-                      : c.format == "wav-truncated" ? patchFile(in, 0, {}, 100000)
-                      : c.format == "wav-rate"
-                          ? patchFile(in, 24, QByteArray(reinterpret_cast<const char*>(lie), 8))
-                          : true;
+    const bool made =
+        tone(in, rate, c.channels, c.format == "wav-rate" ? 0.1 : 2, encoder) &&
+        (c.format == "flac-lying" ? patchFile(in, 18, QByteArray::fromHex("05dc"))
+         : c.format == "wav-truncated"
+             ? patchFile(in, 0, {}, 100000)
+             : c.format != "wav-rate" ||
+                   patchFile(in, 24, QByteArray(reinterpret_cast<const char*>(lie), 8)));
     return made ? in : QString();
 }
 
@@ -392,9 +347,8 @@ class TestTranscoder : public QObject {
         QFETCH(int, index);
         const Outcome& o = outcomes_[index];
         return {cases_[index], o,
-                QString("\n  ours:   exit %1%2, %3\n  ffmpeg: %4\n  stderr: %5")
+                QString("\n  ours:   exit %1, %2\n  ffmpeg: %3\n  stderr: %4")
                     .arg(o.ours.exitCode)
-                    .arg(o.ours.timedOut ? " (stopped at the time limit)" : "")
                     .arg(o.mine.text(), o.theirs.text(), o.ours.errors)};
     }
 
@@ -402,36 +356,27 @@ private Q_SLOTS:
     void initTestCase() {
         QVERIFY(dir_.isValid() && QFile::exists(kCodec));
         std::signal(SIGPIPE, SIG_IGN); // a transcoder that fails early fails the test, not ends it
-        QVERIFY(synth(dir_.filePath("tone.wav"), 44100, 2, 2, {"sine", "1000", "vol", "0.5"}));
-        QVERIFY(
-            synth(dir_.filePath("half-minute.wav"), 44100, 2, 30, {"sine", "440", "vol", "0.5"}));
-        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "color=c=red:s=64x64:d=1", "-frames:v", "1",
-                        dir_.filePath("cover.png")}));
-        // The window's temp.wav: 1 kHz tone at -6 dBFS with a second of noise at 6 s, so the
-        // cut at 5 s for 3 s holds tone, noise, tone, and sound exists either side of it.
-        const QString source = dir_.filePath("temp.wav"), noise = dir_.filePath("noise.wav");
-        QVERIFY(synth(source, 44100, 2, 10, {"sine", "1000", "vol", "0.5"}));
-        QVERIFY(synth(noise, 44100, 2, 1, {"whitenoise", "vol", "0.5"}));
-        QFile n(noise); // its second of samples goes over the tone from 6 s, 4 s before the end
-        QVERIFY(n.open(QIODevice::ReadOnly) &&
-                patchFile(source, QFileInfo(source).size() - 4 * 44100 * 4,
-                          n.readAll().right(44100 * 4)));
-
+        QVERIFY(tone(src("tone.wav"), 44100, 2, 2));
+        QVERIFY(ffmpeg(
+            {"-f", "lavfi", "-i", "color=c=red:s=64x64:d=1", "-frames:v", "1", src("cover.png")}));
+        // The window's temp.wav: the tone with a second of noise at 6 s, so the cut at 5 s for
+        // 3 s holds tone, noise, tone, and sound exists either side of it. Its last 1000
+        // samples, less than a WMA frame, are silent.
+        const QString source = src("temp.wav");
+        QVERIFY(tone(source, 44100, 2, 10, {},
+                     "if(between(t,6,7),random(0)-0.5,if(gte(n,440000),0,0.5*sin(2*PI*1000*t)))"));
         QThreadPool pool; // the processes' start-up takes most of the time
-
         pool.setMaxThreadCount(3);
         std::map<int, std::map<int, Audio>> refs;
         for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 12000, 8000})
             for (int channels : {1, 2})
                 pool.start([&source, rate, channels, ref = &refs[rate][channels]] {
                     // Resampled by soxr at full precision, then cut at 5 s for 3 s.
-                    *ref = decode(source,
-                                  {"-af",
-                                   QString("aresample=%1:resampler=soxr:precision=28").arg(rate),
-                                   "-ac", QString::number(channels)});
-                    for (auto& s : ref->channels)
-                        s = {s.begin() + std::min<qsizetype>(5 * rate, s.size()),
-                             s.begin() + std::min<qsizetype>(8 * rate, s.size())};
+                    *ref = decode(source, {"-af",
+                                           QString("aresample=%1:resampler=soxr:precision=28,"
+                                                   "atrim=5:8")
+                                               .arg(rate),
+                                           "-ac", QString::number(channels)});
                 });
         pool.waitForDone();
         outcomes_.resize(cases_.size());
@@ -452,8 +397,8 @@ private Q_SLOTS:
         const double bar = c.format == "wma" ? -40 : c.format == "amr" ? -22 : -70;
         QVERIFY2(o.mine.toneDb <= bar, qPrintable("tone" + numbers));
         // The -6 dBFS tone keeps its level, also mixed down to one channel; AMR's speech coder
-        // takes about 3 dB off a steady tone.
-        QVERIFY2(std::abs(o.mine.levelDb + (c.format == "amr" ? 9 : 6)) <= 2,
+        // may take up to 3 dB off a steady tone.
+        QVERIFY2(std::abs(o.mine.levelDb + (c.format == "amr" ? 7.5 : 6)) <= 2,
                  qPrintable("level" + numbers));
         // WMA's start may move by a little; AMR's encoder delays by its lookahead.
         const int lag = o.mine.lag.samples;
@@ -478,12 +423,7 @@ private Q_SLOTS:
         const bool damaged = c.format.contains('-') && c.format != "wav-list";
         QVERIFY2(o.ours.exitCode == 0 && (o.ours.errors.isEmpty() || damaged), qPrintable(numbers));
         // The canonical header: PCM, stereo, 44100 Hz, 16-bit, its two sizes those of the data.
-        const quint32 bytes = quint32(o.mine.frames * 4);
-        QVERIFY2(o.header.mid(8, 28).toHex() == "57415645666d7420100000000100020044ac0000"
-                                                "10b1020004001000" &&
-                     o.header.left(4) == "RIFF" && o.header.mid(36, 4) == "data" &&
-                     qFromLittleEndian<quint32>(o.header.constData() + 4) == bytes + 36 &&
-                     qFromLittleEndian<quint32>(o.header.constData() + 40) == bytes,
+        QVERIFY2(o.header == wavbytes::wav(44100, 2, QByteArray(o.mine.frames * 4, 0)).left(44),
                  qPrintable("header" + numbers));
         // -60 dB is inaudible under the tone. A lossy input may not hold that much: then the bar
         // is what FFmpeg makes of the same file. Decoders disagree on the frames where a stream
@@ -505,7 +445,7 @@ private Q_SLOTS:
     void rejected_data() { rows("reject"); }
     void rejected() {
         const auto [c, o, numbers] = row();
-        QVERIFY2(!o.ours.timedOut && o.ours.exitCode > 0, qPrintable(numbers));
+        QVERIFY2(o.ours.exitCode > 0, qPrintable(numbers));
         const QStringList lines = o.ours.errors.split('\n');
         QVERIFY2(lines.size() == 1 && lines[0].startsWith("codec: "), qPrintable(numbers));
         QVERIFY2(o.leftover.isEmpty() && !QFile::exists(dir_.filePath(c.name() + "/ours.wav")),
@@ -553,31 +493,30 @@ private Q_SLOTS:
                  qPrintable(QString("%1 against %2 bytes").arg(a.size()).arg(b.size())));
     }
 
-    // A source whose sample n holds n - 16000, cut at 8000 Hz mono: exactly the marked samples.
+    // A ramp whose sample n holds n, cut at 8000 Hz mono: exactly the marked samples in the
+    // canonical WAV, and "progress 0.370" lines on standard output rising to 1 and ending there.
     void exactCuts_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("length");
         QTest::addColumn<int>("first");
-        const std::tuple<const char*, const char*, const char*, int> rows[] = {
-            {"at the start", "00:00:00", "00:00:01", 0},
-            {"in the middle", "00:00:02", "00:00:01", 16000},
-            {"at the very end", "00:00:03", "00:00:01", 24000},
-            {"past the end", "00:00:03", "00:00:05", 24000}};
-        for (const auto& [tag, start, length, first] : rows)
-            QTest::newRow(tag) << QString(start) << QString(length) << first;
+        QTest::newRow("at the start") << "00:00:00"
+                                      << "00:00:01" << 0;
+        QTest::newRow("in the middle") << "00:00:02"
+                                       << "00:00:01" << 16000;
+        QTest::newRow("at the very end") << "00:00:03"
+                                         << "00:00:01" << 24000;
+        QTest::newRow("past the end") << "00:00:03"
+                                      << "00:00:05" << 24000;
     }
     void exactCuts() {
         QFETCH(QString, start);
         QFETCH(QString, length);
         QFETCH(int, first);
-        const QString ramp = src("ramp.wav"), out = src("cut.wav");
-        QVERIFY(QFile::exists(ramp) ||
-                ffmpeg({"-f", "lavfi", "-i", "aevalsrc=(n-16000)/32768:s=8000:d=4", "-c:a",
-                        "pcm_s16le", ramp}));
-        const Run r = run(kCodec, {"-i", ramp, "-t", length, "-ss", start, "-ab", "192", "-ar",
-                                   "8000", "-ac", "1", out});
+        const QByteArray ramp = wavbytes::ramp(4 * 8000 * 2);
+        const QString in = wavbytes::write(src("ramp.wav"), wavbytes::wav(8000, 1, ramp));
+        const Run r = run(kCodec, {"-i", in, "-t", length, "-ss", start, "-ab", "192", "-ar",
+                                   "8000", "-ac", "1", src("cut.wav")});
         QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
-        // "progress 0.370" lines on standard output, rising to 1 and ending there.
         double last = 0;
         for (const QString& line : QString::fromUtf8(r.output).split('\n', Qt::SkipEmptyParts)) {
             const double fraction = line.mid(9).toDouble();
@@ -586,14 +525,23 @@ private Q_SLOTS:
             last = fraction;
         }
         QCOMPARE(last, 1.0);
-        const QByteArray wav = contents(out);
-        // The canonical 44-byte header: PCM, 8000 Hz, mono, 16-bit, 8000 frames of data.
-        QCOMPARE(wav.left(44).toHex(), QByteArray("52494646a43e000057415645666d742010000000010001"
-                                                  "00401f0000803e00000200100064617461803e0000"));
-        const std::vector<float> s = parseWav(wav).channels.at(0);
-        QCOMPARE(qsizetype(s.size()), qsizetype(8000));
-        QCOMPARE(qRound(s.front() * 32768), first - 16000);
-        QCOMPARE(qRound(s.back() * 32768), first + 7999 - 16000);
+        QCOMPARE(contents(src("cut.wav")), wavbytes::wav(8000, 1, ramp.mid(first * 2, 16000)));
+    }
+
+    // An export reaching the end of temp.wav: the encoder's last frame, a short one, is filled
+    // with silence, so nothing sounds after the input's end (2 s into the WMA file) but the
+    // faint smear of the tone's end 1000 samples before it.
+    void exportToTheEnd() {
+        const QString out = src("end.wma");
+        const Run r = run(kCodec, {"-i", src("temp.wav"), "-t", "00:00:05", "-ss", "00:00:08",
+                                   "-ab", "192", "-ar", "44100", "-ac", "2", out});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
+        const Audio a = decode(out);
+        float peak = 0;
+        for (const auto& s : a.channels)
+            for (qsizetype i = 2 * 44100; i < qsizetype(s.size()); ++i)
+                peak = std::max(peak, std::abs(s[i]));
+        QVERIFY2(a.frames() > 2 * 44100 && peak < 0.05, qPrintable(QString::number(peak)));
     }
 
     // Names with spaces and letters beyond ASCII; a failed run keeps an existing output as it was
@@ -629,7 +577,7 @@ private Q_SLOTS:
         const QString victim = folder + "/victim.txt", out = folder + "/swapped." + format;
         QVERIFY(QDir().mkpath(folder) && ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
         QVERIFY(patchFile(victim, 0, "not for the transcoder"));
-        const QByteArray audio = contents(src("half-minute.wav")).left(44 + 10 * 44100 * 4);
+        const QByteArray audio = contents(src("temp.wav"));
         QProcess codec;
         codec.start(kCodec, {"-i", pipe, "-ab", "128", "-ar", "44100", "-ac", "2", out});
         QFile feed(pipe); // opens once the transcoder reads the pipe
