@@ -14,7 +14,6 @@
 
 #include <cmath>
 #include <csignal>
-#include <cstring>
 #include <map>
 #include <numbers>
 #include <span>
@@ -88,35 +87,22 @@ QByteArray contents(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// 16-bit integer or 32-bit float samples; the format chunk first, the data chunk last (as this
-// transcoder and FFmpeg write them).
-Audio parseWav(const QByteArray& wav) {
-    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(wav.constData() + at); };
-    const qsizetype data = wav.indexOf("data", 36) + 8;
-    const int channels = wav.size() >= 44 ? u16(22) : 0, bytes = channels ? u16(34) / 8 : 0;
-    if (data < 44 || channels == 0 || (bytes != 2 && bytes != 4))
-        return {};
-    Audio a{int(qFromLittleEndian<quint32>(wav.constData() + 24)), {}};
-    a.channels.assign(channels, std::vector<float>((wav.size() - data) / (channels * bytes)));
-    for (qsizetype i = 0; i < a.frames() * channels; ++i) {
-        const char* p = wav.constData() + data + i * bytes;
-        float v = qFromLittleEndian<qint16>(p) / 32768.0f;
-        if (bytes == 4)
-            std::memcpy(&v, p, 4);
-        a.channels[i % channels][i / channels] = v;
-    }
-    return a;
-}
-
-// What ffmpeg decodes (gapless where the file says how) after the given output options; a .wav
-// file is read as it is unless options are given. Empty when that fails.
+// What ffmpeg decodes (gapless where the file says how) after the given output options, read
+// from the 32-bit float WAV it writes, whose data chunk comes last. Empty when that fails.
 Audio decode(const QString& path, const QStringList& outputOptions = {}) {
-    if (path.endsWith(".wav") && outputOptions.isEmpty())
-        return parseWav(contents(path));
     const Run r =
         run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
                           outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
-    return r.exitCode == 0 ? parseWav(r.output) : Audio{};
+    const qsizetype data = r.output.indexOf("data", 36) + 8;
+    if (r.exitCode != 0 || data < 44)
+        return {};
+    const auto at = [&](qsizetype offset) { return r.output.constData() + offset; };
+    const int channels = std::max(1, int(qFromLittleEndian<quint16>(at(22))));
+    Audio a{int(qFromLittleEndian<quint32>(at(24))), {}};
+    a.channels.assign(channels, std::vector<float>((r.output.size() - data) / 4 / channels));
+    for (qsizetype i = 0; i < a.frames() * channels; ++i)
+        a.channels[i % channels][i / channels] = qFromLittleEndian<float>(at(data + 4 * i));
+    return a;
 }
 
 // Per 5 ms window in [from, to): least-squares fit of a 1 kHz tone, and the residual against the
@@ -217,16 +203,16 @@ struct Measure {
     double levelDb = -6; // the loudest channel's tone in dBFS
     float endPeak = 0;   // over the last 2 ms
     QString text() const {
-        return QString::asprintf("%.1f dB, %.1f dBFS, lag %d (r=%.3f), %lld frames at %d Hz x%d",
+        return QString::asprintf("%.1f dB, %.1f dBFS, lag %d (r=%.3f), %lld frames at %d Hz x%d, "
+                                 "ending at %.3f",
                                  toneDb, levelDb, lag.samples, lag.correlation, qint64(frames),
-                                 rate, channels);
+                                 rate, channels, endPeak);
     }
 };
 
 struct Outcome {
     Run ours;
     Measure mine, theirs;
-    QByteArray header;    // the first bytes of the canonical WAV written
     QStringList leftover; // hidden files (temporaries) in the output folder
 };
 
@@ -278,20 +264,18 @@ QString makeInput(const Case& c, const QString& folder) {
                    : QString();
     }
     if (c.format == "wav-list") // tags make FFmpeg write a LIST chunk before the data
-        encoder << "-metadata"
-                << "title=tone";
+        encoder += {"-metadata", "title=tone"};
     const int rate = c.format == "flac-lying" ? 48000 : c.format == "wav-rate" ? 8000 : c.rate;
+    if (!tone(in, rate, c.channels, c.format == "wav-rate" ? 0.1 : 2, encoder))
+        return {};
     // The damage: STREAMINFO's 20-bit rate at byte 18 says 24000 Hz over 48 kHz frames; the WAV
     // ends inside its data; the WAV's rate and byte rate tell a consistent lie.
-    const quint32 lie[] = {qToLittleEndian(quint32(c.rate)), qToLittleEndian(quint32(c.rate) * 4)};
-    const bool made =
-        tone(in, rate, c.channels, c.format == "wav-rate" ? 0.1 : 2, encoder) &&
-        (c.format == "flac-lying" ? patchFile(in, 18, QByteArray::fromHex("05dc"))
-         : c.format == "wav-truncated"
-             ? patchFile(in, 0, {}, 100000)
-             : c.format != "wav-rate" ||
-                   patchFile(in, 24, QByteArray(reinterpret_cast<const char*>(lie), 8)));
-    return made ? in : QString();
+    if (c.format == "flac-lying")
+        return patchFile(in, 18, QByteArray::fromHex("05dc")) ? in : QString();
+    if (c.format == "wav-truncated")
+        return patchFile(in, 0, {}, 100000) ? in : QString();
+    const QByteArray lie = wavbytes::le(c.rate, 4) + wavbytes::le(quint32(c.rate) * 4, 4);
+    return c.format != "wav-rate" || patchFile(in, 24, lie) ? in : QString();
 }
 
 Outcome work(const Case& c, const QString& folder, const QString& source,
@@ -315,10 +299,8 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
     o.ours = run(kCodec, {"-i", in, "-f", "wav", out}, c.kind == "reject" ? 10000 : 60000,
                  c.format == "wav-eio" ? QStringList{"LD_PRELOAD=" EIO_SHIM} : QStringList{});
     o.leftover = QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden);
-    QFile f(out);
-    if (c.kind == "reject" || !f.open(QIODevice::ReadOnly))
+    if (c.kind == "reject")
         return o;
-    o.header = f.read(44);
     o.mine = measure(decode(out), c, nullptr);
     o.theirs = measure(decode(in, {"-ar", "44100", "-ac", "2"}), c, nullptr);
     return o;
@@ -372,11 +354,9 @@ private Q_SLOTS:
             for (int channels : {1, 2})
                 pool.start([&source, rate, channels, ref = &refs[rate][channels]] {
                     // Resampled by soxr at full precision, then cut at 5 s for 3 s.
-                    *ref = decode(source, {"-af",
-                                           QString("aresample=%1:resampler=soxr:precision=28,"
-                                                   "atrim=5:8")
-                                               .arg(rate),
-                                           "-ac", QString::number(channels)});
+                    const QString resample = "aresample=%1:resampler=soxr:precision=28,atrim=5:8";
+                    *ref = decode(source,
+                                  {"-af", resample.arg(rate), "-ac", QString::number(channels)});
                 });
         pool.waitForDone();
         outcomes_.resize(cases_.size());
@@ -423,7 +403,8 @@ private Q_SLOTS:
         const bool damaged = c.format.contains('-') && c.format != "wav-list";
         QVERIFY2(o.ours.exitCode == 0 && (o.ours.errors.isEmpty() || damaged), qPrintable(numbers));
         // The canonical header: PCM, stereo, 44100 Hz, 16-bit, its two sizes those of the data.
-        QVERIFY2(o.header == wavbytes::wav(44100, 2, QByteArray(o.mine.frames * 4, 0)).left(44),
+        QVERIFY2(contents(dir_.filePath(c.name() + "/ours.wav")).left(44) ==
+                     wavbytes::wav(44100, 2, QByteArray(o.mine.frames * 4, 0)).left(44),
                  qPrintable("header" + numbers));
         // -60 dB is inaudible under the tone. A lossy input may not hold that much: then the bar
         // is what FFmpeg makes of the same file. Decoders disagree on the frames where a stream
@@ -436,9 +417,7 @@ private Q_SLOTS:
         QVERIFY2(o.theirs.frames > 0 && std::abs(o.mine.frames - o.theirs.frames) <= slack,
                  qPrintable("length" + numbers));
         // The resampler's last samples come out: the tone lasts to the very end.
-        QVERIFY2(o.mine.endPeak >= o.theirs.endPeak / 2,
-                 qPrintable(QString("end %1 against %2").arg(o.mine.endPeak).arg(o.theirs.endPeak) +
-                            numbers));
+        QVERIFY2(o.mine.endPeak >= o.theirs.endPeak / 2, qPrintable("end" + numbers));
         QVERIFY2(o.leftover.isEmpty(), qPrintable("left behind: " + o.leftover.join(", ")));
     }
 
@@ -464,8 +443,13 @@ private Q_SLOTS:
                 << QString("f%1.mp3").arg(frames) << (frames * 1152 - 1105) / 44100.0 << kMp3;
         QTest::newRow("vbr mp3") << "vbr.mp3" << 30.0
                                  << QStringList{"-c:a", "libmp3lame", "-q:a", "4"};
-        QTest::newRow("mp3 with a picture") << "cover.mp3" << 20.0 << kMp3;
-        QTest::newRow("mp3 changing rate") << "joined.mp3" << 10.0 << kMp3;
+        QTest::newRow("mp3 with a picture") // a picture stream before the audio
+            << "cover.mp3" << 20.0
+            << QStringList{"-i",   src("cover.png"), "-map",           "0",           "-map", "1",
+                           "-c:v", "copy",           "-disposition:v", "attached_pic"} +
+                   kMp3;
+        QTest::newRow("mp3 changing rate") // made for the conversions
+            << Case{"convert", "mp3-joined", 44100, 2}.name() + "/in.mp3" << 0.0 << QStringList{};
         QTest::newRow("24-bit flac at 48000 Hz")
             << "deep.flac" << 40.0
             << QStringList{"-ar", "48000", "-sample_fmt", "s32", "-c:a", "flac"};
@@ -475,16 +459,8 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(double, seconds);
         QFETCH(QStringList, encoder);
-        const QString in = src(name), plain = src("plain-" + name), low = src("low-" + name);
-        QVERIFY(tone(plain, 44100, 2, seconds, encoder));
-        if (name == "cover.mp3") // a picture stream before the audio
-            QVERIFY(ffmpeg({"-i", plain, "-i", src("cover.png"), "-map", "0", "-map", "1", "-c",
-                            "copy", "-disposition:v", "attached_pic", in}));
-        else if (name == "joined.mp3") // its first half at 22050 Hz, byte for byte before the rest
-            QVERIFY(tone(low, 22050, 2, seconds / 2, encoder) &&
-                    patchFile(in, 0, contents(low) + contents(plain)));
-        else
-            QVERIFY(QFile::rename(plain, in));
+        const QString in = src(name);
+        QVERIFY(QFile::exists(in) || tone(in, 44100, 2, seconds, encoder));
         const Run many = run(kCodec, {"-i", in, "-f", "wav", src("many.wav")});
         const Run one = run("taskset", {"-c", "0", kCodec, "-i", in, "-f", "wav", src("one.wav")});
         QVERIFY(many.exitCode == 0 && one.exitCode == 0);
@@ -496,26 +472,21 @@ private Q_SLOTS:
     // A ramp whose sample n holds n, cut at 8000 Hz mono: exactly the marked samples in the
     // canonical WAV, and "progress 0.370" lines on standard output rising to 1 and ending there.
     void exactCuts_data() {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("length");
-        QTest::addColumn<int>("first");
-        QTest::newRow("at the start") << "00:00:00"
-                                      << "00:00:01" << 0;
-        QTest::newRow("in the middle") << "00:00:02"
-                                       << "00:00:01" << 16000;
-        QTest::newRow("at the very end") << "00:00:03"
-                                         << "00:00:01" << 24000;
-        QTest::newRow("past the end") << "00:00:03"
-                                      << "00:00:05" << 24000;
+        QTest::addColumn<int>("start"); // seconds
+        QTest::addColumn<int>("length");
+        QTest::newRow("at the start") << 0 << 1;
+        QTest::newRow("in the middle") << 2 << 1;
+        QTest::newRow("at the very end") << 3 << 1;
+        QTest::newRow("past the end") << 3 << 5;
     }
     void exactCuts() {
-        QFETCH(QString, start);
-        QFETCH(QString, length);
-        QFETCH(int, first);
+        QFETCH(int, start);
+        QFETCH(int, length);
         const QByteArray ramp = wavbytes::ramp(4 * 8000 * 2);
         const QString in = wavbytes::write(src("ramp.wav"), wavbytes::wav(8000, 1, ramp));
-        const Run r = run(kCodec, {"-i", in, "-t", length, "-ss", start, "-ab", "192", "-ar",
-                                   "8000", "-ac", "1", src("cut.wav")});
+        const Run r = run(kCodec, {"-i", in, "-t", QString("00:00:0%1").arg(length), "-ss",
+                                   QString("00:00:0%1").arg(start), "-ab", "192", "-ar", "8000",
+                                   "-ac", "1", src("cut.wav")});
         QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
         double last = 0;
         for (const QString& line : QString::fromUtf8(r.output).split('\n', Qt::SkipEmptyParts)) {
@@ -525,7 +496,7 @@ private Q_SLOTS:
             last = fraction;
         }
         QCOMPARE(last, 1.0);
-        QCOMPARE(contents(src("cut.wav")), wavbytes::wav(8000, 1, ramp.mid(first * 2, 16000)));
+        QCOMPARE(contents(src("cut.wav")), wavbytes::wav(8000, 1, ramp.mid(start * 16000, 16000)));
     }
 
     // An export reaching the end of temp.wav: the encoder's last frame, a short one, is filled
@@ -588,9 +559,8 @@ private Q_SLOTS:
             parts = QDir(folder).entryList({".swapped.*.part-*"}, QDir::Files | QDir::Hidden);
             return !parts.isEmpty();
         }));
-        QVERIFY(QFile::link(victim, folder + "/link") &&
-                ::rename(QFile::encodeName(folder + "/link").constData(),
-                         QFile::encodeName(folder + "/" + parts.first()).constData()) == 0);
+        const QString part = folder + "/" + parts.first();
+        QVERIFY(QFile::remove(part) && QFile::link(victim, part));
         QCOMPARE(feed.write(audio.mid(audio.size() / 4)), audio.size() - audio.size() / 4);
         feed.close();
         QVERIFY(codec.waitForFinished(120000) && codec.exitCode() == 0);
@@ -615,8 +585,7 @@ private Q_SLOTS:
             << QStringList{"-i", "@/tone.wav", "-f", "wav", "@/no/o.wav"}
             << "codec: output folder '@/no' does not exist";
         QTest::newRow("nothing to cut")
-            << QStringList{"-i",  "@/tone.wav", "-t",    "00:00:00", "-ss", "00:00:00", "-ab",
-                           "128", "-ar",        "44100", "-ac",      "2",   "@/o.wav"}
+            << QStringList{"-i", "@/tone.wav", "-t", "00:00:00", "-ss", "00:00:00", "@/o.wav"}
             << "codec: nothing to write: -t is 00:00:00";
         QTest::newRow("unknown extension") << QStringList{"-i", "@/tone.wav", "@/o.ogg"}
                                            << "codec: cannot tell the output format from '@/o.ogg' "
