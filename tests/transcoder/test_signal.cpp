@@ -42,8 +42,7 @@ struct Lag {
 Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
         const QStringList& environment = {}) {
     QProcess p;
-    if (!environment.isEmpty())
-        p.setEnvironment(QProcess::systemEnvironment() + environment);
+    p.setEnvironment(QProcess::systemEnvironment() + environment);
     p.start(program, args);
     Run r;
     if (!p.waitForFinished(timeoutMs))
@@ -77,8 +76,7 @@ bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes, qsize
     if (!f.open(QIODevice::ReadWrite))
         return false;
     QByteArray all = f.readAll().replace(at, bytes.size(), bytes);
-    if (size >= 0)
-        all.truncate(size);
+    all.truncate(size < 0 ? all.size() : size);
     return f.resize(0) && f.write(all) == all.size();
 }
 
@@ -180,8 +178,7 @@ QList<Case> allCases() {
                       {"convert", "wav-truncated", 44100, 2}};
     for (const char* format : {"wav", "mp3", "wma"})
         for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 8000})
-            for (int channels : {1, 2})
-                cases.append({"export", format, rate, channels});
+            cases << Case{"export", format, rate, 1} << Case{"export", format, rate, 2};
     cases.append({"export", "amr", 8000, 1});
     for (int rate : {8000, 11025, 16000, 22050, 32000, 44100, 48000, 88200, 96000})
         for (const QString format : {"wav", "flac", "wma", "mp3"})
@@ -189,10 +186,9 @@ QList<Case> allCases() {
                 cases.append({"convert", format, rate, 2});
     for (const char* format : {"wav", "flac", "mp3"})
         cases.append({"convert", format, 22050, 1});
-    for (int rate : {22050, 96000}) // a WAV with a chunk before its data (FFmpeg's LIST)
-        cases.append({"convert", "wav-list", rate, 2});
-    cases.append({"convert", "amr", 8000, 1});
-    return cases;
+    // A WAV with a chunk before its data (FFmpeg's LIST)
+    return cases << Case{"convert", "wav-list", 22050, 2} << Case{"convert", "wav-list", 96000, 2}
+                 << Case{"convert", "amr", 8000, 1};
 }
 
 struct Measure {
@@ -203,10 +199,9 @@ struct Measure {
     double levelDb = -6; // the loudest channel's tone in dBFS
     float endPeak = 0;   // over the last 2 ms
     QString text() const {
-        return QString::asprintf("%.1f dB, %.1f dBFS, lag %d (r=%.3f), %lld frames at %d Hz x%d, "
-                                 "ending at %.3f",
-                                 toneDb, levelDb, lag.samples, lag.correlation, qint64(frames),
-                                 rate, channels, endPeak);
+        return QString::asprintf(
+            "%.1f dB, %.1f dBFS, lag %d (r=%.3f), %lld frames at %d Hz x%d, end %.3f", toneDb,
+            levelDb, lag.samples, lag.correlation, qint64(frames), rate, channels, endPeak);
     }
 };
 
@@ -499,22 +494,6 @@ private Q_SLOTS:
         QCOMPARE(contents(src("cut.wav")), wavbytes::wav(8000, 1, ramp.mid(start * 16000, 16000)));
     }
 
-    // An export reaching the end of temp.wav: the encoder's last frame, a short one, is filled
-    // with silence, so nothing sounds after the input's end (2 s into the WMA file) but the
-    // faint smear of the tone's end 1000 samples before it.
-    void exportToTheEnd() {
-        const QString out = src("end.wma");
-        const Run r = run(kCodec, {"-i", src("temp.wav"), "-t", "00:00:05", "-ss", "00:00:08",
-                                   "-ab", "192", "-ar", "44100", "-ac", "2", out});
-        QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
-        const Audio a = decode(out);
-        float peak = 0;
-        for (const auto& s : a.channels)
-            for (qsizetype i = 2 * 44100; i < qsizetype(s.size()); ++i)
-                peak = std::max(peak, std::abs(s[i]));
-        QVERIFY2(a.frames() > 2 * 44100 && peak < 0.05, qPrintable(QString::number(peak)));
-    }
-
     // Names with spaces and letters beyond ASCII; a failed run keeps an existing output as it was
     // and leaves no temporary, whether it fails before or after making one.
     void pathsAndFailures() {
@@ -534,9 +513,9 @@ private Q_SLOTS:
     }
 
     // A link put in place of the hidden temporary while the run goes on receives nothing, and the
-    // output still gets all of the audio. The input comes through a pipe so that the run waits, its
-    // temporary made, until the link is in place. WAV and ASF patch their header at the end, MP3
-    // writes its Xing frame last.
+    // output of temp.wav still gets all of it. The input comes through a pipe so that the run
+    // waits, its temporary made, until the link is in place. WAV and ASF patch their header at the
+    // end, MP3 writes its Xing frame last.
     void linkInPlaceOfTheTemporary_data() {
         QTest::addColumn<QString>("format");
         for (const char* format : {"wav", "wma", "mp3"})
@@ -565,11 +544,17 @@ private Q_SLOTS:
         feed.close();
         QVERIFY(codec.waitForFinished(120000) && codec.exitCode() == 0);
         QCOMPARE(contents(victim), QByteArray("not for the transcoder"));
-        // Lossy codecs pad or trim the edges by a few frames of up to 2048 samples.
-        const qsizetype frames = decode(out).frames();
+        // All of the audio and, as the encoder's short last frame is filled with silence, nothing
+        // after its end but a faint smear of the tone's end 1000 samples before (below -30 dBFS
+        // RMS). Lossy codecs pad or trim the edges by a few frames of up to 2048 samples.
+        const Audio a = decode(out);
+        double after = 0; // mean square
+        for (const auto& s : a.channels)
+            for (qsizetype i = 441000; i < qsizetype(s.size()); ++i)
+                after += double(s[i]) * s[i] / double((s.size() - 441000) * a.channels.size());
         QVERIFY2(format == "wav" ? contents(out).mid(44) == audio.mid(44)
-                                 : std::abs(frames - 441000) < 3 * 2048,
-                 qPrintable(QString::number(frames)));
+                                 : std::abs(a.frames() - 441000) < 3 * 2048 && after < 0.001,
+                 qPrintable(QString("%1 frames, %2 after the end").arg(a.frames()).arg(after)));
     }
 
     // The reasons a failed load or save shows; nothing is written.

@@ -31,11 +31,9 @@ private Q_SLOTS:
     void values() {
         QFETCH(bool, time);
         QFETCH(QString, text);
-        QFETCH(qint64, value);
         const std::string s = text.toStdString();
-        const std::optional<std::int64_t> parsed =
-            time ? parseTimeMs(s) : std::optional<std::int64_t>(parseBitRate(s));
-        QCOMPARE(qint64(parsed.value_or(-1)), value);
+        const auto parsed = time ? parseTimeMs(s) : std::optional<std::int64_t>(parseBitRate(s));
+        QTEST(qint64(parsed.value_or(-1)), "value");
     }
 
     void fits_data() {
