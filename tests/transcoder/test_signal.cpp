@@ -15,7 +15,6 @@
 
 #include <cmath>
 #include <csignal>
-#include <map>
 #include <numbers>
 #include <span>
 #include <sys/stat.h>
@@ -210,7 +209,7 @@ struct Outcome {
 
 // Exports: the tone away from the noise, and the lag on the noise against ref (the source
 // resampled and cut). Conversions: the tone away from its ends.
-Measure measure(const Audio& a, const Case& c, const Audio* ref) {
+Measure measure(const Audio& a, const Case& c, const Audio& ref = {}) {
     Measure m{a.frames() ? -400.0 : 0.0, {}, a.frames(), a.rate, int(a.channels.size())};
     const int r = a.rate;
     // A lossy codec smears a transient over a frame or two either side, WMA ends its last frame
@@ -234,8 +233,8 @@ Measure measure(const Audio& a, const Case& c, const Audio* ref) {
                              10 * std::log10(2 * energy / (r - skip - head - r / 10)));
         m.toneDb = std::max({m.toneDb, worstToneWindowDb(s, r, head, r - skip),
                              worstToneWindowDb(s, r, 2 * r + skip, tail)});
-        const Lag lag = ch < ref->channels.size()
-                            ? bestLag(s, ref->channels[ch], 2560, r + r / 4, r + r / 4 + r / 8)
+        const Lag lag = ch < ref.channels.size()
+                            ? bestLag(s, ref.channels[ch], 2560, r + r / 4, r + r / 4 + r / 8)
                             : Lag{};
         if (ch == 0 || std::abs(lag.samples) > std::abs(m.lag.samples))
             m.lag = lag;
@@ -270,8 +269,7 @@ QString makeInput(const Case& c, const QString& folder) {
     return c.format != "wav-rate" || patchFile(in, 24, lie) ? in : QString();
 }
 
-Outcome work(const Case& c, const QString& folder, const QString& source,
-             const std::map<int, std::map<int, Audio>>& refs) {
+Outcome work(const Case& c, const QString& folder, const QString& source) {
     Outcome o;
     QDir().mkpath(folder);
     const QString rate = QString::number(c.rate), channels = QString::number(c.channels);
@@ -282,7 +280,10 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
                               : QStringList{"-ab", "192", "-ar", rate};
         o.ours = run(kCodec, QStringList{"-i", source, "-t", "00:00:03", "-ss", "00:00:05"} + args +
                                  QStringList{"-ac", channels, ours});
-        o.mine = measure(decode(ours), c, &refs.at(c.outRate()).at(c.channels));
+        // The reference: the source resampled by soxr at full precision, cut at 5 s for 3 s.
+        const QString resample = "aresample=%1:resampler=soxr:precision=28,atrim=5:8";
+        o.mine = measure(decode(ours), c,
+                         decode(source, {"-af", resample.arg(c.outRate()), "-ac", channels}));
         return o;
     }
     const QString in = makeInput(c, folder), out = folder + "/ours.wav";
@@ -293,8 +294,8 @@ Outcome work(const Case& c, const QString& folder, const QString& source,
     o.leftover = QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden);
     if (c.kind == "reject")
         return o;
-    o.mine = measure(decode(out), c, nullptr);
-    o.theirs = measure(decode(in, {"-ar", "44100", "-ac", "2"}), c, nullptr);
+    o.mine = measure(decode(out), c);
+    o.theirs = measure(decode(in, {"-ar", "44100", "-ac", "2"}), c);
     return o;
 }
 
@@ -326,20 +327,10 @@ private Q_SLOTS:
                      "if(between(t,6,7),random(0)-0.5,if(gte(n,440000),0,0.5*sin(2*PI*1000*t)))"));
         QThreadPool pool; // the processes' start-up takes most of the time
         pool.setMaxThreadCount(3);
-        std::map<int, std::map<int, Audio>> refs;
-        for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 12000, 8000})
-            for (int channels : {1, 2})
-                pool.start([&source, rate, channels, ref = &refs[rate][channels]] {
-                    // Resampled by soxr at full precision, then cut at 5 s for 3 s.
-                    const QString resample = "aresample=%1:resampler=soxr:precision=28,atrim=5:8";
-                    *ref = decode(source,
-                                  {"-af", resample.arg(rate), "-ac", QString::number(channels)});
-                });
-        pool.waitForDone();
         outcomes_.resize(cases_.size());
         for (qsizetype i = 0; i < cases_.size(); ++i)
             pool.start([&, i] {
-                outcomes_[i] = work(cases_[i], dir_.filePath(cases_[i].name()), source, refs);
+                outcomes_[i] = work(cases_[i], dir_.filePath(cases_[i].name()), source);
             });
         pool.waitForDone();
     }
