@@ -13,6 +13,7 @@
 #include <QThreadPool>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <numbers>
@@ -445,7 +446,7 @@ private Q_SLOTS:
     }
 
     // A ramp whose sample n holds n, cut at 8000 Hz mono: exactly the marked samples in the
-    // canonical WAV, and "progress 0.370" lines on standard output rising to 1 and ending there.
+    // canonical WAV, and progress lines on standard output.
     void exactCuts_data() {
         QTest::addColumn<int>("start"); // seconds
         QTest::addColumn<int>("length");
@@ -463,14 +464,11 @@ private Q_SLOTS:
                                    QString("00:00:0%1").arg(start), "-ab", "192", "-ar", "8000",
                                    "-ac", "1", src("cut.wav")});
         QVERIFY2(r.exitCode == 0, qPrintable(r.errors));
-        double last = 0;
-        for (const QString& line : QString::fromUtf8(r.output).split('\n', Qt::SkipEmptyParts)) {
-            const double fraction = line.mid(9).toDouble();
-            QVERIFY2(line.startsWith("progress ") && fraction >= last && fraction <= 1,
-                     qPrintable(line));
-            last = fraction;
-        }
-        QCOMPARE(last, 1.0);
+        // "progress 0.370" lines rising to "progress 1.000": as text, in order.
+        const QStringList lines = QString::fromUtf8(r.output).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(std::ranges::is_sorted(lines) && lines.value(0).startsWith("progress ") &&
+                     lines.last() == "progress 1.000",
+                 r.output.constData());
         QCOMPARE(contents(src("cut.wav")), wavbytes::wav(8000, 1, ramp.mid(start * 16000, 16000)));
     }
 
