@@ -45,14 +45,11 @@ Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
     QProcess p;
     p.setEnvironment(QProcess::systemEnvironment() + environment);
     p.start(program, args);
-    Run r;
-    if (!p.waitForFinished(timeoutMs))
+    const bool finished = p.waitForFinished(timeoutMs);
+    if (!finished)
         p.terminate(), p.waitForFinished(2000); // lets the program remove what it was writing
-    else if (p.exitStatus() == QProcess::NormalExit)
-        r.exitCode = p.exitCode();
-    r.output = p.readAllStandardOutput();
-    r.errors = QString::fromUtf8(p.readAllStandardError()).trimmed();
-    return r;
+    return {finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError()).trimmed()};
 }
 
 // The expression of every channel (1 kHz at -6 dBFS), written without metadata, so that a WAV
