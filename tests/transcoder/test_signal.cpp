@@ -52,8 +52,8 @@ Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
             p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError()).trimmed()};
 }
 
-// The expression of every channel (1 kHz at -6 dBFS), written without metadata, so that a WAV
-// gets the canonical 44-byte header.
+// The expression (by default 1 kHz at -6 dBFS) in every channel, written by FFmpeg without
+// metadata, so that a WAV gets the canonical 44-byte header.
 bool tone(const QString& path, int rate, int channels, double seconds,
           const QStringList& encoder = {}, const QString& expression = "0.5*sin(2*PI*1000*t)") {
     const QString all = QStringList(channels, expression).join('|');
