@@ -52,8 +52,8 @@ Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
             p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError()).trimmed()};
 }
 
-// The expression (by default 1 kHz at -6 dBFS) in every channel, written by FFmpeg without
-// metadata, so that a WAV gets the canonical 44-byte header.
+// The expression (by default 1 kHz at -6 dBFS) in every channel, a "|" in it starting another
+// channel, written by FFmpeg without metadata, so that a WAV gets the canonical 44-byte header.
 bool tone(const QString& path, int rate, int channels, double seconds,
           const QStringList& encoder = {}, const QString& expression = "0.5*sin(2*PI*1000*t)") {
     const QString all = QStringList(channels, expression).join('|');
@@ -314,10 +314,13 @@ private Q_SLOTS:
         QVERIFY(cover.save(src("cover.png")));
         // The window's temp.wav: the tone with a second of noise at 6 s, so the cut at 5 s for
         // 3 s holds tone, noise, tone, and sound exists either side of it. Its last 1000
-        // samples, less than a WMA frame, are silent.
+        // samples, less than a WMA frame, are silent. The right channel's noise takes every
+        // other value of the generator, so that the channels' noises differ.
         const QString source = src("temp.wav");
-        QVERIFY(tone(source, 44100, 2, 10, {},
-                     "if(between(t,6,7),random(0)-0.5,if(gte(n,440000),0,0.5*sin(2*PI*1000*t)))"));
+        const QString channel =
+            "if(between(t,6,7),%1-0.5,if(gte(n,440000),0,0.5*sin(2*PI*1000*t)))";
+        QVERIFY(tone(source, 44100, 1, 10, {},
+                     channel.arg("random(0)") + '|' + channel.arg("0*random(0)+random(0)")));
         QThreadPool pool; // the processes' start-up takes most of the time
         pool.setMaxThreadCount(3);
         outcomes_.resize(cases_.size());
