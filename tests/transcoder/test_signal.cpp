@@ -355,9 +355,8 @@ private Q_SLOTS:
             QVERIFY2(o.ours.exitCode == 0 && o.mine.rate == c.outRate() &&
                          o.mine.channels == c.channels,
                      qPrintable(numbers));
-            // A click is -20 to -45 dB. The bars stand 3 dB above what FFmpeg's own encoders
-            // reach at their worst rate: WMA at 128 kbit/s and AMR at 12.2 kbit/s are far from
-            // clean.
+            // A click is -20 to -45 dB. The bars: 3 dB above FFmpeg's own encoders at their worst
+            // rate (WMA at 128 kbit/s and AMR at 12.2 kbit/s are far from clean).
             const double bar = c.format == "wma" ? -40 : c.format == "amr" ? -22 : -70;
             QVERIFY2(o.mine.toneDb <= bar, qPrintable("tone" + numbers));
             // The -6 dBFS tone keeps its level, also mixed down to one channel; AMR's speech
@@ -370,10 +369,9 @@ private Q_SLOTS:
                      : c.format == "amr" ? lag >= -1 && lag <= 48
                                          : std::abs(lag) <= 1,
                      qPrintable("start" + numbers));
-            // AMR ends within one 160-sample frame, WAV and MP3 exactly. A WMA decoder always
-            // fades the last frame it decodes, so the stretch is followed by the audio after it
-            // to a whole frame (512 samples up to 16 kHz, 1024 to 22050 Hz, then 2048) and one
-            // frame more.
+            // AMR ends within one 160-sample frame, WAV and MP3 exactly. A WMA decoder fades the
+            // last frame it decodes, so the stretch is followed by the audio after it to a whole
+            // frame (512 samples to 16 kHz, 1024 to 22050 Hz, then 2048) and one frame more.
             const qsizetype stretch = 3 * c.outRate();
             QVERIFY2(c.format == "wma" ? o.mine.frames >= stretch + c.frame() &&
                                              o.mine.frames < stretch + 2 * c.frame()
@@ -394,8 +392,7 @@ private Q_SLOTS:
             QVERIFY2(c.format == "mp3-joined" ||
                          o.mine.toneDb <= std::max(-60.0, o.theirs.toneDb + 3),
                      qPrintable("tone" + numbers));
-            // The same decoder gives the same samples: one of rounding, or one MP3 frame where
-            // the joined stream changes rate.
+            // The same decoder, the same samples: one of rounding, one MP3 frame at a rate change.
             const qsizetype slack = c.format == "mp3-joined" ? 1152 : 1;
             QVERIFY2(o.theirs.frames > 0 && std::abs(o.mine.frames - o.theirs.frames) <= slack,
                      qPrintable("length" + numbers));
