@@ -17,25 +17,21 @@ private Q_SLOTS:
         QTest::addColumn<bool>("time"); // else a bit rate
         QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("value"); // ms or bit/s; -1: refused
-        const qint64 refused = -1;
         QTest::newRow("65 s") << true << "00:01:05" << qint64(65000);
-        QTest::newRow("100 h") << true << "100:59:59"
-                               << qint64(((100 * 60 + 59) * 60 + 59) * 1000LL);
+        QTest::newRow("100 h") << true << "100:59:59" << qint64(363599000);
         QTest::newRow("fraction") << true << "00:00:01.25" << qint64(1250);
         for (const char* bad : {"0:1:5", "00:60:00", "00:00:60", "01:05", "-00:00:01", ""})
-            QTest::newRow(bad) << true << bad << refused;
+            QTest::newRow(bad) << true << bad << qint64(-1);
         QTest::newRow("192") << false << "192" << qint64(192000);
         QTest::newRow("12.2k") << false << "12.2k" << qint64(12200);
-        QTest::newRow("rate 0") << false << "0" << refused;
+        QTest::newRow("rate 0") << false << "0" << qint64(-1);
     }
     void values() {
         QFETCH(bool, time);
         QFETCH(QString, text);
-        QFETCH(qint64, value);
         const std::string s = text.toStdString();
-        const std::optional<std::int64_t> parsed =
-            time ? parseTimeMs(s) : std::optional<std::int64_t>(parseBitRate(s));
-        QCOMPARE(qint64(parsed.value_or(-1)), value);
+        const auto parsed = time ? parseTimeMs(s) : std::optional<std::int64_t>(parseBitRate(s));
+        QTEST(qint64(parsed.value_or(-1)), "value");
     }
 
     void fits_data() {
