@@ -143,7 +143,6 @@ int main(int argc, char** argv) {
         return waitMode(argc, argv);
     QCoreApplication app(argc, argv);
     TestShell test;
-    QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 #include "test_shell.moc"
