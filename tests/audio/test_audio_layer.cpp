@@ -33,11 +33,7 @@ class TestAudioLayer : public QObject {
     const QByteArray m_ramp = ramp(kSecond);
     QString m_rampPath;
     NullAudioOutput* m_output = nullptr;
-    int m_files = 0;
 
-    QString file(const QByteArray& bytes) {
-        return write(m_dir.filePath(QStringLiteral("%1.wav").arg(++m_files)), bytes);
-    }
     // Plays up to bytes (fewer when the data end first) and returns what was heard.
     QByteArray hear(qint64 bytes) {
         QByteArray heard;
@@ -155,7 +151,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(qint64, length);
         QFETCH(double, seconds);
-        const HSTREAM h = openTempo(file(bytes));
+        const HSTREAM h = openTempo(write(m_dir.filePath(QTest::currentDataTag()), bytes));
         QCOMPARE(h != 0, length >= 0);
         if (!h)
             return;
@@ -193,7 +189,8 @@ private Q_SLOTS:
             QVERIFY(!qEnvironmentVariableIsSet("QUILLET_SOUND_SERVER"));
             QSKIP("no audio output device: start the test services");
         }
-        const HSTREAM h = openTempo(file(wav(44100, 2, ramp(3 * kSecond))));
+        const HSTREAM h =
+            openTempo(write(m_dir.filePath("3 s.wav"), wav(44100, 2, ramp(3 * kSecond))));
         QVERIFY(BASS_ChannelPlay(h, false));
         QList<QWORD> seen{0};
         QVERIFY(QTest::qWaitFor([&] { return (seen << position(h)).last() > kSecond / 2; }, 20000));
