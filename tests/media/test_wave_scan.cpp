@@ -48,11 +48,10 @@ private Q_SLOTS:
     }
     void scan() {
         QFETCH(QByteArray, pcm);
-        QFETCH(Points, top);
         const WaveScan scan = scanWaveFile(write(path("scan.wav"), wav(44100, 2, pcm)));
-        QCOMPARE(scan.lastPoint + 1, std::int32_t(top.size()));
-        QCOMPARE(Points(scan.top.begin(), scan.top.begin() + top.size()), top);
-        QTEST(Points(scan.bottom.begin(), scan.bottom.begin() + top.size()), "bottom");
+        QTEST(scan.top, "top");
+        QTEST(scan.bottom, "bottom");
+        QCOMPARE(scan.lastPoint + 1, std::int32_t(scan.top.size()));
     }
 
     // Many reads' worth of blocks: the header's bound comes first in the progress, then every
