@@ -41,6 +41,7 @@ struct WindowFixture {
     UrlCatcher urls;
     std::unique_ptr<Form1> window;
     QString dialogTitle, dialogFolder; // of the last file dialog answered
+    QStringList dialogFilters;
 
     WindowFixture() {
         setMessageHandler([this](ShownMessage& m) {
@@ -115,6 +116,7 @@ struct WindowFixture {
             poll->stop();
             dialogTitle = dialog->windowTitle();
             dialogFolder = QFileInfo(dialog->directory().absolutePath()).canonicalFilePath();
+            dialogFilters = dialog->nameFilters();
             if (QFileInfo(choice).isDir())
                 dialog->setDirectory(choice);
             // selectFile() leaves the name box alone while it has the focus, which it has once
