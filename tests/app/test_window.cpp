@@ -27,12 +27,7 @@ QString shown(const QWidget* widget) {
 
 // True while some process's command line names text (a transcoder run on that file).
 bool processNaming(const QString& text) {
-    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile cmdline("/proc/" + pid + "/cmdline");
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text.toUtf8()))
-            return true;
-    }
-    return false;
+    return QProcess::execute("pgrep", {"-f", text}) == 0;
 }
 } // namespace
 
@@ -127,18 +122,16 @@ private Q_SLOTS:
         QWidget* widget = f.window->findChild<QWidget*>(name);
         QVERIFY(widget);
         // What it shows: a list its entries, a frame its title, anything else its text.
-        QStringList caption;
         auto* list = qobject_cast<QComboBox*>(widget);
+        QString caption =
+            widget->property(qobject_cast<QGroupBox*>(widget) ? "title" : "text").toString();
         for (int i = 0; list && i < list->count(); ++i)
-            caption << list->itemText(i);
-        if (!list)
-            caption
-                << widget->property(qobject_cast<QGroupBox*>(widget) ? "title" : "text").toString();
-        QTEST(caption.join(u','), "caption");
+            caption += (i ? "," : "") + list->itemText(i);
+        QTEST(caption, "caption");
         // A list is read with the label that names it.
         QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
         const auto labels = access->relations(QAccessible::Label);
-        if (qobject_cast<QComboBox*>(widget) && !labels.isEmpty())
+        if (list && !labels.isEmpty())
             access = labels[0].first;
         QTEST(access->text(QAccessible::Name), "access");
         QTEST(widget->toolTip(), "tip");
@@ -338,8 +331,7 @@ private Q_SLOTS:
     // The play line's column and the point drawn at column 0, for the line at point `position` of
     // a file whose last point is `last`; the ticks stand under the points they mark.
     void placement_data() {
-        for (const char* column : {"position", "last", "column", "offset"})
-            QTest::addColumn<int>(column);
+        columns<int, int, int, int>({"position", "last", "column", "offset"});
         const int rows[][4] = {{349, 5000, 349, 0},     {350, 5000, 350, 0},
                                {2155, 5000, 350, 1805}, {800, 500, 800, 0},
                                {900, 999, 900, 0},      {650, 1000, 350, 300},
