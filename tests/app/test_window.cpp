@@ -278,8 +278,10 @@ private Q_SLOTS:
     }
 
     // Play after Stop, or while playing, starts at 0; after Pause the position holds, the slider
-    // and labels show it and nothing is drawn, and Play goes on from there.
-    void playPauseStop() {
+    // and labels show it and nothing is drawn, and Play goes on from there. A press in the strip
+    // after Stop keeps Play's start at 0, a release on the slider moves it to the slider's second,
+    // and a press in a scrolled strip lands on the point under it.
+    void transport() {
         Form1& w = *f.window;
         f.steps("load=tone.wav,cmdStop");
         w.cmdPlay_Click();
@@ -303,13 +305,6 @@ private Q_SLOTS:
         w.cmdStop_Click();
         QVERIFY(f.playState() == BASS_ACTIVE_STOPPED && seconds() == 0 && w.nWavePos == 0);
         QCOMPARE(w.lblTime->text() + QString::number(w.Slider1->value()), "00:00:000");
-    }
-
-    // A press in the strip after Stop keeps Play's start at 0, a release on the slider moves it
-    // to the slider's second, and a press in a scrolled strip lands on the point under it.
-    void seeks() {
-        Form1& w = *f.window;
-        f.steps("load=tone.wav,cmdStop");
         w.PicWave_MouseDown(300);
         QVERIFY(w.nWavePos == 300 && seconds() == 3.0);
         w.cmdPlay_Click();
