@@ -51,19 +51,14 @@ class TestWindow : public QObject {
     bool playsOn(double from, double by = 0.3) const {
         return testaudio::waitFor([&] { return seconds() > from + by; });
     }
-    // The slider dragged to second s and let go.
-    void slideTo(int s) {
-        f.window->Slider1_MouseDown();
-        f.window->Slider1->setValue(s);
-        f.window->Slider1_MouseUp();
-    }
     void verifyIdle() {
         const Form1& w = *f.window;
         QCOMPARE(w.ProgressBar1->text() + QString::number(w.ProgressBar1->value()), " Ready0");
         QVERIFY(!QApplication::overrideCursor() && w.TabControl1->widget(1)->isEnabled());
-        QVERIFY(w.ctlOpenMediaFile->isEnabled() && !QFile::exists(Form1::programFile("coder.exe")));
-        const QDir program(Form1::programFile(""));
-        QVERIFY(program.entryList({".temp.wav.part-*"}, QDir::Files | QDir::Hidden).isEmpty());
+        QVERIFY(w.ctlOpenMediaFile->isEnabled());
+        QCOMPARE(QDir(Form1::programFile(""))
+                     .entryList({"coder.exe", ".temp.wav.part-*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
 private Q_SLOTS:
@@ -309,8 +304,7 @@ private Q_SLOTS:
         QVERIFY(w.nWavePos == 300 && seconds() == 3.0);
         w.cmdPlay_Click();
         QVERIFY(seconds() < 0.5);
-        w.cmdStop_Click();
-        slideTo(20);
+        f.steps("cmdStop,slide=20");
         QVERIFY(testaudio::waitFor([&] { return w.nWavePos == 2000; }));
         QCOMPARE(w.lblTime->text(), "00:00:00");
         w.cmdPlay_Click();
@@ -385,10 +379,7 @@ private Q_SLOTS:
     void playSelection() {
         const int begin = 10;
         Form1& w = *f.window;
-        f.steps("load=tone.wav,cmdStop");
-        slideTo(begin);
-        w.cmdBeginCut_Click();
-        w.cmdPlay_Click();
+        f.steps("load=tone.wav,cmdStop,slide=10,cmdBeginCut,cmdPlay");
         QVERIFY(testaudio::waitFor([&] { return w.Slider1->value() == begin + 1; }));
         QCOMPARE(w.Slider1->selLength(), 1);
         w.cmdEndCut_Click();
@@ -411,12 +402,10 @@ private Q_SLOTS:
     void keysAndMarks_data() {
         columns<QString, QKeySequence, int, QString, int>(
             {"steps", "key", "sound", "marks", "page"});
-        const int stop = int(BASS_ACTIVE_STOPPED);
-        const int play = int(BASS_ACTIVE_PLAYING);
-        const QString none = "0+0/30 00:00:00-00:00:00";
-        const QString five = "5+0/30 00:00:05-00:00:00";
-        const QString marked = "3+5/30 00:00:03-00:00:08";
-        const QString marking = "at=3,cmdBeginCut,at=8,cmdEndCut";
+        const int stop = int(BASS_ACTIVE_STOPPED), play = int(BASS_ACTIVE_PLAYING);
+        const QString none = "0+0/30 00:00:00-00:00:00", five = "5+0/30 00:00:05-00:00:00";
+        const QString marked = "3+5/30 00:00:03-00:00:08",
+                      marking = "at=3,cmdBeginCut,at=8,cmdEndCut";
         const auto row = [](const char* name, const QString& steps, QKeySequence key, int sound,
                             const QString& marks, int page = 0) {
             QTest::newRow(name) << steps << key << sound << marks << page;

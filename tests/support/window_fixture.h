@@ -86,15 +86,19 @@ struct WindowFixture {
         window.reset();
         BASS_Free();
     }
-    // Steps, comma-separated: "at=S" puts the slider on second S, "page=N" shows page N,
-    // "focus=NAME" gives that control the focus, "load=FILE" loads the file of the test's
-    // folder, any other step clicks the button of that name with the mouse.
+    // Steps, comma-separated: "at=S" puts the slider on second S, "slide=S" drags it there and
+    // lets go, "page=N" shows page N, "focus=NAME" gives that control the focus, "load=FILE"
+    // loads the file of the test's folder, any other step clicks that button with the mouse.
     void steps(const QString& steps) {
         for (const QString& step : steps.split(u',', Qt::SkipEmptyParts)) {
             const QString value = step.section(u'=', 1);
             if (step.startsWith("at="))
                 window->Slider1->setValue(value.toInt());
-            else if (step.startsWith("page="))
+            else if (step.startsWith("slide=")) {
+                window->Slider1_MouseDown();
+                window->Slider1->setValue(value.toInt());
+                window->Slider1_MouseUp();
+            } else if (step.startsWith("page="))
                 window->TabControl1->setCurrentIndex(value.toInt());
             else if (step.startsWith("focus="))
                 window->findChild<QWidget*>(value)->setFocus();
