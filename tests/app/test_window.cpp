@@ -20,9 +20,8 @@ constexpr QRgb kYellow = qRgb(255, 255, 0);
 QString shown(const QWidget* widget) {
     if (auto* box = qobject_cast<const QCheckBox*>(widget))
         return box->isChecked() ? "1" : "0";
-    if (auto* list = qobject_cast<const QComboBox*>(widget))
-        return list->currentText();
-    return widget->property("text").toString();
+    return widget->property(qobject_cast<const QComboBox*>(widget) ? "currentText" : "text")
+        .toString();
 }
 
 // True while some process's command line names text (a transcoder run on that file).
@@ -242,11 +241,8 @@ private Q_SLOTS:
             {"txtOutputFolder", "chooser=@", "Output Folder", "@/"},
             {"txtOutputFolder", "chooser=", "Output Folder", "/start/"},
         };
-        const QString here = f.dir.path();
         for (const auto& row : rows)
-            QTest::addRow("%s, %s", row[0], row[1])
-                << row[0] << QString(row[1]).replace(u'@', here) << row[2]
-                << QString(row[3]).replace(u'@', here);
+            QTest::addRow("%s, %s", row[0], row[1]) << row[0] << row[1] << row[2] << row[3];
     }
     void settingsAreStoredAndRestored() {
         QFETCH(QString, control);
@@ -255,19 +251,17 @@ private Q_SLOTS:
         QVERIFY(f.open({{"Channels", "Mono"}, {"Output Folder", "/start/"}}));
         Form1& w = *f.window;
         f.steps("page=1,focus=" + control);
-        QWidget* widget = w.findChild<QWidget*>(control);
-        QTRY_VERIFY(widget->hasFocus());
-        if (route.startsWith("keys"))
+        QTRY_VERIFY(w.findChild<QWidget*>(control)->hasFocus());
+        if (route.startsWith("keys")) {
             f.type(QKeySequence(route.section(u'=', 1)));
-        else
-            f.answerDialog(route.section(u'=', 1));
-        if (route.startsWith("chooser")) {
+        } else {
+            f.answerDialog(route.section(u'=', 1).replace(u'@', f.dir.path()));
             QTest::mouseClick(w.cmdSaveTo, Qt::LeftButton);
             QCOMPARE(f.dialogTitle + f.dialogFolder,
                      "Save images to this folder" + QDir::homePath());
         }
         QFETCH(QString, key);
-        QCOMPARE(openSettingsStore()->value(key).toString(), expected);
+        QCOMPARE(openSettingsStore()->value(key).toString(), expected.replace(u'@', f.dir.path()));
         const Form1 again;
         QCOMPARE(shown(again.findChild<QWidget*>(control)), expected);
     }
@@ -566,8 +560,7 @@ private Q_SLOTS:
         // Should the run not stop, the pipe's end ends the load: the test fails, not hangs.
         bool pipeClosed = false;
         QTimer::singleShot(20000, &w, [&] {
-            pipeClosed = !saving;
-            if (pipeClosed)
+            if ((pipeClosed = !saving))
                 ::close(::open(QFile::encodeName(input).constData(), O_WRONLY | O_NONBLOCK));
         });
         saving ? w.CommandBars_Execute(kCmdSaveCuttedAudio) : w.LoadMedia(input);

@@ -105,8 +105,7 @@ private Q_SLOTS:
     // the waveform loaded before it; the next load works as a first one would. A temp.wav that
     // holds more than its header announces (the tone's grows while it is scanned) fails alike.
     void failures_data() {
-        QTest::addColumn<QByteArray>("content"); // null: no such file
-        QTest::addColumn<QString>("reason");
+        columns<QByteArray, QString>({"content", "reason"}); // content null: no such file
         QTest::newRow("not audio") << QByteArray("only words")
                                    << "Quillet can't open this file: "
                                       "it is not an audio file Quillet knows.\n\ncodec: ";
