@@ -583,10 +583,8 @@ private Q_SLOTS:
     void links() {
         Form1& w = *f.window;
         QTest::mouseClick(w.lblAbout, Qt::LeftButton);
-        const QString about = QString::fromLatin1(f.urls.urls.value(0).toEncoded());
-        const QString domain =
-            QRegularExpression("^http://([a-z0-9.-]+)$").match(about).captured(1);
-        QVERIFY2(!domain.isEmpty(), qPrintable(about));
+        const QString domain = f.urls.urls.value(0).host(); // the About row checks the rest
+        QVERIFY(!domain.isEmpty());
         const std::pair<QWidget*, QString> links[] = {
             {w.lblAbout, "http://@"},
             {w.cmdFacebook, "http://[^/]+/sharer/sharer\\.php\\?u=http%3A%2F%2F@"},
