@@ -513,7 +513,7 @@ private Q_SLOTS:
             "^(" + said.replace(u'@', QRegularExpression::escape(f.dir.path())) + ")$",
             QRegularExpression::DotMatchesEverythingOption);
         QVERIFY2(pattern.match(shown.join(u'\n')).hasMatch(), qPrintable(shown.join(u'\n')));
-        QCOMPARE(f.urls.urls, open == 1 ? QList<QUrl>{QUrl::fromLocalFile(folder)} : QList<QUrl>());
+        QCOMPARE(f.urls, open == 1 ? QList<QUrl>{QUrl::fromLocalFile(folder)} : QList<QUrl>());
         QCOMPARE(written(), seconds || earlier >= 0 ? QStringList{name} : QStringList());
         QCOMPARE(file.size(), earlier ? file.size() : 7);
         const double decoded = seconds ? testaudio::decodedSeconds(f.out() + name, 8000) : 0;
@@ -583,7 +583,7 @@ private Q_SLOTS:
     void links() {
         Form1& w = *f.window;
         QTest::mouseClick(w.lblAbout, Qt::LeftButton);
-        const QString domain = f.urls.urls.value(0).host(); // the About row checks the rest
+        const QString domain = f.urls.value(0).host(); // the About row checks the rest
         QVERIFY(!domain.isEmpty());
         const std::pair<QWidget*, QString> links[] = {
             {w.lblAbout, "http://@"},
@@ -599,11 +599,11 @@ private Q_SLOTS:
         f.steps("load=tone.wav,at=3,cmdBeginCut,at=9,cmdEndCut,cmdPlay");
         const QString before = w.txtAudioFile->text() + state();
         for (auto [control, pattern] : links) {
-            f.urls.urls.clear();
+            f.urls.clear();
             QTest::mouseClick(control, Qt::LeftButton);
-            const QString url = QString::fromLatin1(f.urls.urls.value(0).toEncoded());
+            const QString url = QString::fromLatin1(f.urls.value(0).toEncoded());
             const QRegularExpression re("^" + pattern.replace(u'@', domain) + "$");
-            QVERIFY2(f.urls.urls.size() == 1 && re.match(url).hasMatch(), qPrintable(url));
+            QVERIFY2(f.urls.size() == 1 && re.match(url).hasMatch(), qPrintable(url));
         }
         QCOMPARE(w.txtAudioFile->text() + state(), before);
         QCOMPARE(f.playState(), int(BASS_ACTIVE_PLAYING));

@@ -25,20 +25,13 @@ template <typename... T> void columns(const std::array<const char*, sizeof...(T)
     (QTest::addColumn<T>(names[i++]), ...);
 }
 
-// Takes the addresses the program hands to the desktop.
-class UrlCatcher : public QObject {
+class WindowFixture : public QObject {
     Q_OBJECT
 public:
-    QList<QUrl> urls;
-public Q_SLOTS:
-    void open(const QUrl& url) { urls << url; }
-};
-
-struct WindowFixture {
     QTemporaryDir dir;
     QList<ShownMessage> messages;
     bool answerYes = false; // to every question
-    UrlCatcher urls;
+    QList<QUrl> urls;       // the addresses the program hands to the desktop
     std::unique_ptr<Form1> window;
     QString dialogTitle, dialogFolder; // of the last file dialog answered
     QStringList dialogFilters;
@@ -49,7 +42,7 @@ struct WindowFixture {
             messages << m;
         });
         for (const char* scheme : {"http", "https", "file"})
-            QDesktopServices::setUrlHandler(scheme, &urls, "open");
+            QDesktopServices::setUrlHandler(scheme, this, "takeUrl");
     }
     ~WindowFixture() {
         close();
@@ -66,7 +59,7 @@ struct WindowFixture {
         close();
         QFile::remove(tempWavPath());
         messages.clear();
-        urls.urls.clear();
+        urls.clear();
         answerYes = false;
         openSettingsStore()->remove(QString());
         for (auto it = stored.begin(); it != stored.end(); ++it)
@@ -133,4 +126,6 @@ struct WindowFixture {
         poll->start(10);
     }
     int playState() const { return int(BASS_ChannelIsActive(DWORD(window->hStream))); }
+public Q_SLOTS:
+    void takeUrl(const QUrl& url) { urls << url; }
 };
