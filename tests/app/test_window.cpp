@@ -309,6 +309,24 @@ private Q_SLOTS:
         w.PicWave_MouseDown(150);
         QCOMPARE(seconds(), 21.5);
         QCOMPARE(w.Slider1->value(), 22); // rounded to the even second
+        // Between the marks the selection grows with the position; Play Selection plays the
+        // stretch from its begin, and Timer1 stops it, rewinding to 0, once the position rounds
+        // to its end.
+        f.steps("cmdStop,slide=10,cmdBeginCut,cmdPlay");
+        QVERIFY(testaudio::waitFor([&] { return w.Slider1->value() == 11; }));
+        QCOMPARE(w.Slider1->selLength(), 1);
+        w.cmdEndCut_Click();
+        QList<int> shown; // the seconds the slider shows while the selection plays
+        const auto watch =
+            connect(w.Slider1, &QSlider::valueChanged, &w, [&](int value) { shown << value; });
+        w.cmdPlaySelection_Click();
+        QVERIFY(w.bPlaySelection && f.playState() == BASS_ACTIVE_PLAYING);
+        QVERIFY(seconds() >= 10 && seconds() < 10.4);
+        QVERIFY(testaudio::waitFor([&] { return !w.bPlaySelection; }));
+        disconnect(watch);
+        QCOMPARE(shown, QList<int>({10, 11, 0}));
+        QVERIFY(w.bRestart && f.playState() == BASS_ACTIVE_STOPPED && seconds() == 0);
+        QCOMPARE(w.lblTime->text() + QString::number(w.Slider1->value()), "00:00:000");
     }
 
     // The play line's column and the point drawn at column 0, for the line at point `position` of
@@ -368,28 +386,6 @@ private Q_SLOTS:
         QCOMPARE(FormatTime(90000), QStringLiteral("01:00:00"));
         QVERIFY(fitsSlider(32767.4) && !fitsSlider(32767.5));
     }
-    // Between the marks the selection grows with the position; Play Selection plays the stretch
-    // from its begin, and Timer1 stops it, rewinding to 0, once the position rounds to its end.
-    void playSelection() {
-        const int begin = 10;
-        Form1& w = *f.window;
-        f.steps("load=tone.wav,cmdStop,slide=10,cmdBeginCut,cmdPlay");
-        QVERIFY(testaudio::waitFor([&] { return w.Slider1->value() == begin + 1; }));
-        QCOMPARE(w.Slider1->selLength(), 1);
-        w.cmdEndCut_Click();
-        QList<int> shown; // the seconds the slider shows while the selection plays
-        const auto watch =
-            connect(w.Slider1, &QSlider::valueChanged, &w, [&](int value) { shown << value; });
-        w.cmdPlaySelection_Click();
-        QVERIFY(w.bPlaySelection && f.playState() == BASS_ACTIVE_PLAYING);
-        QVERIFY(seconds() >= begin && seconds() < begin + 0.4);
-        QVERIFY(testaudio::waitFor([&] { return !w.bPlaySelection; }));
-        disconnect(watch);
-        QCOMPARE(shown, QList<int>({begin, begin + 1, 0}));
-        QVERIFY(w.bRestart && f.playState() == BASS_ACTIVE_STOPPED && seconds() == 0);
-        QCOMPARE(w.lblTime->text() + QString::number(w.Slider1->value()), "00:00:000");
-    }
-
     // Each key does what its button or command does, on either page, unless a text box, a
     // list or the check box has the focus. Begin Cut and End Cut set the stretch and its labels;
     // every load, even a failed one, clears the marks. "Random": six seconds or more, from 1.
