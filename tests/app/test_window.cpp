@@ -20,19 +20,13 @@ constexpr QRgb kYellow = qRgb(255, 255, 0);
 QString shown(const QWidget* widget) {
     if (auto* box = qobject_cast<const QCheckBox*>(widget))
         return box->isChecked() ? "1" : "0";
-    if (auto* list = qobject_cast<const QComboBox*>(widget))
-        return list->currentText();
-    return widget->property("text").toString();
+    return widget->property(qobject_cast<const QComboBox*>(widget) ? "currentText" : "text")
+        .toString();
 }
 
 // True while some process's command line names text (a transcoder run on that file).
 bool processNaming(const QString& text) {
-    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile cmdline("/proc/" + pid + "/cmdline");
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text.toUtf8()))
-            return true;
-    }
-    return false;
+    return QProcess::execute("pgrep", {"-f", text}) == 0;
 }
 } // namespace
 
@@ -56,19 +50,14 @@ class TestWindow : public QObject {
     bool playsOn(double from, double by = 0.3) const {
         return testaudio::waitFor([&] { return seconds() > from + by; });
     }
-    // The slider dragged to second s and let go.
-    void slideTo(int s) {
-        f.window->Slider1_MouseDown();
-        f.window->Slider1->setValue(s);
-        f.window->Slider1_MouseUp();
-    }
     void verifyIdle() {
         const Form1& w = *f.window;
         QCOMPARE(w.ProgressBar1->text() + QString::number(w.ProgressBar1->value()), " Ready0");
         QVERIFY(!QApplication::overrideCursor() && w.TabControl1->widget(1)->isEnabled());
-        QVERIFY(w.ctlOpenMediaFile->isEnabled() && !QFile::exists(Form1::programFile("coder.exe")));
-        const QDir program(Form1::programFile(""));
-        QVERIFY(program.entryList({".temp.wav.part-*"}, QDir::Files | QDir::Hidden).isEmpty());
+        QVERIFY(w.ctlOpenMediaFile->isEnabled());
+        QCOMPARE(QDir(Form1::programFile(""))
+                     .entryList({"coder.exe", ".temp.wav.part-*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
 private Q_SLOTS:
@@ -127,18 +116,16 @@ private Q_SLOTS:
         QWidget* widget = f.window->findChild<QWidget*>(name);
         QVERIFY(widget);
         // What it shows: a list its entries, a frame its title, anything else its text.
-        QStringList caption;
         auto* list = qobject_cast<QComboBox*>(widget);
+        QString caption =
+            widget->property(qobject_cast<QGroupBox*>(widget) ? "title" : "text").toString();
         for (int i = 0; list && i < list->count(); ++i)
-            caption << list->itemText(i);
-        if (!list)
-            caption
-                << widget->property(qobject_cast<QGroupBox*>(widget) ? "title" : "text").toString();
-        QTEST(caption.join(u','), "caption");
+            caption += (i ? "," : "") + list->itemText(i);
+        QTEST(caption, "caption");
         // A list is read with the label that names it.
         QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
         const auto labels = access->relations(QAccessible::Label);
-        if (qobject_cast<QComboBox*>(widget) && !labels.isEmpty())
+        if (list && !labels.isEmpty())
             access = labels[0].first;
         QTEST(access->text(QAccessible::Name), "access");
         QTEST(widget->toolTip(), "tip");
@@ -254,11 +241,8 @@ private Q_SLOTS:
             {"txtOutputFolder", "chooser=@", "Output Folder", "@/"},
             {"txtOutputFolder", "chooser=", "Output Folder", "/start/"},
         };
-        const QString here = f.dir.path();
         for (const auto& row : rows)
-            QTest::addRow("%s, %s", row[0], row[1])
-                << row[0] << QString(row[1]).replace(u'@', here) << row[2]
-                << QString(row[3]).replace(u'@', here);
+            QTest::addRow("%s, %s", row[0], row[1]) << row[0] << row[1] << row[2] << row[3];
     }
     void settingsAreStoredAndRestored() {
         QFETCH(QString, control);
@@ -267,26 +251,26 @@ private Q_SLOTS:
         QVERIFY(f.open({{"Channels", "Mono"}, {"Output Folder", "/start/"}}));
         Form1& w = *f.window;
         f.steps("page=1,focus=" + control);
-        QWidget* widget = w.findChild<QWidget*>(control);
-        QTRY_VERIFY(widget->hasFocus());
-        if (route.startsWith("keys"))
+        QTRY_VERIFY(w.findChild<QWidget*>(control)->hasFocus());
+        if (route.startsWith("keys")) {
             f.type(QKeySequence(route.section(u'=', 1)));
-        else
-            f.answerDialog(route.section(u'=', 1));
-        if (route.startsWith("chooser")) {
+        } else {
+            f.answerDialog(route.section(u'=', 1).replace(u'@', f.dir.path()));
             QTest::mouseClick(w.cmdSaveTo, Qt::LeftButton);
             QCOMPARE(f.dialogTitle + f.dialogFolder,
                      "Save images to this folder" + QDir::homePath());
         }
         QFETCH(QString, key);
-        QCOMPARE(openSettingsStore()->value(key).toString(), expected);
+        QCOMPARE(openSettingsStore()->value(key).toString(), expected.replace(u'@', f.dir.path()));
         const Form1 again;
         QCOMPARE(shown(again.findChild<QWidget*>(control)), expected);
     }
 
     // Play after Stop, or while playing, starts at 0; after Pause the position holds, the slider
-    // and labels show it and nothing is drawn, and Play goes on from there.
-    void playPauseStop() {
+    // and labels show it and nothing is drawn, and Play goes on from there. A press in the strip
+    // after Stop keeps Play's start at 0, a release on the slider moves it to the slider's second,
+    // and a press in a scrolled strip lands on the point under it.
+    void transport() {
         Form1& w = *f.window;
         f.steps("load=tone.wav,cmdStop");
         w.cmdPlay_Click();
@@ -310,19 +294,11 @@ private Q_SLOTS:
         w.cmdStop_Click();
         QVERIFY(f.playState() == BASS_ACTIVE_STOPPED && seconds() == 0 && w.nWavePos == 0);
         QCOMPARE(w.lblTime->text() + QString::number(w.Slider1->value()), "00:00:000");
-    }
-
-    // A press in the strip after Stop keeps Play's start at 0, a release on the slider moves it
-    // to the slider's second, and a press in a scrolled strip lands on the point under it.
-    void seeks() {
-        Form1& w = *f.window;
-        f.steps("load=tone.wav,cmdStop");
         w.PicWave_MouseDown(300);
         QVERIFY(w.nWavePos == 300 && seconds() == 3.0);
         w.cmdPlay_Click();
         QVERIFY(seconds() < 0.5);
-        w.cmdStop_Click();
-        slideTo(20);
+        f.steps("cmdStop,slide=20");
         QVERIFY(testaudio::waitFor([&] { return w.nWavePos == 2000; }));
         QCOMPARE(w.lblTime->text(), "00:00:00");
         w.cmdPlay_Click();
@@ -333,13 +309,30 @@ private Q_SLOTS:
         w.PicWave_MouseDown(150);
         QCOMPARE(seconds(), 21.5);
         QCOMPARE(w.Slider1->value(), 22); // rounded to the even second
+        // Between the marks the selection grows with the position; Play Selection plays the
+        // stretch from its begin, and Timer1 stops it, rewinding to 0, once the position rounds
+        // to its end.
+        f.steps("cmdStop,slide=10,cmdBeginCut,cmdPlay");
+        QVERIFY(testaudio::waitFor([&] { return w.Slider1->value() == 11; }));
+        QCOMPARE(w.Slider1->selLength(), 1);
+        w.cmdEndCut_Click();
+        QList<int> shown; // the seconds the slider shows while the selection plays
+        const auto watch =
+            connect(w.Slider1, &QSlider::valueChanged, &w, [&](int value) { shown << value; });
+        w.cmdPlaySelection_Click();
+        QVERIFY(w.bPlaySelection && f.playState() == BASS_ACTIVE_PLAYING);
+        QVERIFY(seconds() >= 10 && seconds() < 10.4);
+        QVERIFY(testaudio::waitFor([&] { return !w.bPlaySelection; }));
+        disconnect(watch);
+        QCOMPARE(shown, QList<int>({10, 11, 0}));
+        QVERIFY(w.bRestart && f.playState() == BASS_ACTIVE_STOPPED && seconds() == 0);
+        QCOMPARE(w.lblTime->text() + QString::number(w.Slider1->value()), "00:00:000");
     }
 
     // The play line's column and the point drawn at column 0, for the line at point `position` of
     // a file whose last point is `last`; the ticks stand under the points they mark.
     void placement_data() {
-        for (const char* column : {"position", "last", "column", "offset"})
-            QTest::addColumn<int>(column);
+        columns<int, int, int, int>({"position", "last", "column", "offset"});
         const int rows[][4] = {{349, 5000, 349, 0},     {350, 5000, 350, 0},
                                {2155, 5000, 350, 1805}, {800, 500, 800, 0},
                                {900, 999, 900, 0},      {650, 1000, 350, 300},
@@ -393,43 +386,16 @@ private Q_SLOTS:
         QCOMPARE(FormatTime(90000), QStringLiteral("01:00:00"));
         QVERIFY(fitsSlider(32767.4) && !fitsSlider(32767.5));
     }
-    // Between the marks the selection grows with the position; Play Selection plays the stretch
-    // from its begin, and Timer1 stops it, rewinding to 0, once the position rounds to its end.
-    void playSelection() {
-        const int begin = 10;
-        Form1& w = *f.window;
-        f.steps("load=tone.wav,cmdStop");
-        slideTo(begin);
-        w.cmdBeginCut_Click();
-        w.cmdPlay_Click();
-        QVERIFY(testaudio::waitFor([&] { return w.Slider1->value() == begin + 1; }));
-        QCOMPARE(w.Slider1->selLength(), 1);
-        w.cmdEndCut_Click();
-        QList<int> shown; // the seconds the slider shows while the selection plays
-        const auto watch =
-            connect(w.Slider1, &QSlider::valueChanged, &w, [&](int value) { shown << value; });
-        w.cmdPlaySelection_Click();
-        QVERIFY(w.bPlaySelection && f.playState() == BASS_ACTIVE_PLAYING);
-        QVERIFY(seconds() >= begin && seconds() < begin + 0.4);
-        QVERIFY(testaudio::waitFor([&] { return !w.bPlaySelection; }));
-        disconnect(watch);
-        QCOMPARE(shown, QList<int>({begin, begin + 1, 0}));
-        QVERIFY(w.bRestart && f.playState() == BASS_ACTIVE_STOPPED && seconds() == 0);
-        QCOMPARE(w.lblTime->text() + QString::number(w.Slider1->value()), "00:00:000");
-    }
-
     // Each key does what its button or command does, on either page, unless a text box, a
     // list or the check box has the focus. Begin Cut and End Cut set the stretch and its labels;
     // every load, even a failed one, clears the marks. "Random": six seconds or more, from 1.
     void keysAndMarks_data() {
         columns<QString, QKeySequence, int, QString, int>(
             {"steps", "key", "sound", "marks", "page"});
-        const int stop = int(BASS_ACTIVE_STOPPED);
-        const int play = int(BASS_ACTIVE_PLAYING);
-        const QString none = "0+0/30 00:00:00-00:00:00";
-        const QString five = "5+0/30 00:00:05-00:00:00";
-        const QString marked = "3+5/30 00:00:03-00:00:08";
-        const QString marking = "at=3,cmdBeginCut,at=8,cmdEndCut";
+        const int stop = int(BASS_ACTIVE_STOPPED), play = int(BASS_ACTIVE_PLAYING);
+        const QString none = "0+0/30 00:00:00-00:00:00", five = "5+0/30 00:00:05-00:00:00";
+        const QString marked = "3+5/30 00:00:03-00:00:08",
+                      marking = "at=3,cmdBeginCut,at=8,cmdEndCut";
         const auto row = [](const char* name, const QString& steps, QKeySequence key, int sound,
                             const QString& marks, int page = 0) {
             QTest::newRow(name) << steps << key << sound << marks << page;
@@ -543,7 +509,7 @@ private Q_SLOTS:
             "^(" + said.replace(u'@', QRegularExpression::escape(f.dir.path())) + ")$",
             QRegularExpression::DotMatchesEverythingOption);
         QVERIFY2(pattern.match(shown.join(u'\n')).hasMatch(), qPrintable(shown.join(u'\n')));
-        QCOMPARE(f.urls.urls, open == 1 ? QList<QUrl>{QUrl::fromLocalFile(folder)} : QList<QUrl>());
+        QCOMPARE(f.urls, open == 1 ? QList<QUrl>{QUrl::fromLocalFile(folder)} : QList<QUrl>());
         QCOMPARE(written(), seconds || earlier >= 0 ? QStringList{name} : QStringList());
         QCOMPARE(file.size(), earlier ? file.size() : 7);
         const double decoded = seconds ? testaudio::decodedSeconds(f.out() + name, 8000) : 0;
@@ -590,8 +556,7 @@ private Q_SLOTS:
         // Should the run not stop, the pipe's end ends the load: the test fails, not hangs.
         bool pipeClosed = false;
         QTimer::singleShot(20000, &w, [&] {
-            pipeClosed = !saving;
-            if (pipeClosed)
+            if ((pipeClosed = !saving))
                 ::close(::open(QFile::encodeName(input).constData(), O_WRONLY | O_NONBLOCK));
         });
         saving ? w.CommandBars_Execute(kCmdSaveCuttedAudio) : w.LoadMedia(input);
@@ -614,10 +579,8 @@ private Q_SLOTS:
     void links() {
         Form1& w = *f.window;
         QTest::mouseClick(w.lblAbout, Qt::LeftButton);
-        const QString about = QString::fromLatin1(f.urls.urls.value(0).toEncoded());
-        const QString domain =
-            QRegularExpression("^http://([a-z0-9.-]+)$").match(about).captured(1);
-        QVERIFY2(!domain.isEmpty(), qPrintable(about));
+        const QString domain = f.urls.value(0).host(); // the About row checks the rest
+        QVERIFY(!domain.isEmpty());
         const std::pair<QWidget*, QString> links[] = {
             {w.lblAbout, "http://@"},
             {w.cmdFacebook, "http://[^/]+/sharer/sharer\\.php\\?u=http%3A%2F%2F@"},
@@ -632,11 +595,11 @@ private Q_SLOTS:
         f.steps("load=tone.wav,at=3,cmdBeginCut,at=9,cmdEndCut,cmdPlay");
         const QString before = w.txtAudioFile->text() + state();
         for (auto [control, pattern] : links) {
-            f.urls.urls.clear();
+            f.urls.clear();
             QTest::mouseClick(control, Qt::LeftButton);
-            const QString url = QString::fromLatin1(f.urls.urls.value(0).toEncoded());
+            const QString url = QString::fromLatin1(f.urls.value(0).toEncoded());
             const QRegularExpression re("^" + pattern.replace(u'@', domain) + "$");
-            QVERIFY2(f.urls.urls.size() == 1 && re.match(url).hasMatch(), qPrintable(url));
+            QVERIFY2(f.urls.size() == 1 && re.match(url).hasMatch(), qPrintable(url));
         }
         QCOMPARE(w.txtAudioFile->text() + state(), before);
         QCOMPARE(f.playState(), int(BASS_ACTIVE_PLAYING));

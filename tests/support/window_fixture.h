@@ -25,22 +25,16 @@ template <typename... T> void columns(const std::array<const char*, sizeof...(T)
     (QTest::addColumn<T>(names[i++]), ...);
 }
 
-// Takes the addresses the program hands to the desktop.
-class UrlCatcher : public QObject {
+class WindowFixture : public QObject {
     Q_OBJECT
 public:
-    QList<QUrl> urls;
-public Q_SLOTS:
-    void open(const QUrl& url) { urls << url; }
-};
-
-struct WindowFixture {
     QTemporaryDir dir;
     QList<ShownMessage> messages;
     bool answerYes = false; // to every question
-    UrlCatcher urls;
+    QList<QUrl> urls;       // the addresses the program hands to the desktop
     std::unique_ptr<Form1> window;
     QString dialogTitle, dialogFolder; // of the last file dialog answered
+    QStringList dialogFilters;
 
     WindowFixture() {
         setMessageHandler([this](ShownMessage& m) {
@@ -48,7 +42,7 @@ struct WindowFixture {
             messages << m;
         });
         for (const char* scheme : {"http", "https", "file"})
-            QDesktopServices::setUrlHandler(scheme, &urls, "open");
+            QDesktopServices::setUrlHandler(scheme, this, "takeUrl");
     }
     ~WindowFixture() {
         close();
@@ -65,7 +59,7 @@ struct WindowFixture {
         close();
         QFile::remove(tempWavPath());
         messages.clear();
-        urls.urls.clear();
+        urls.clear();
         answerYes = false;
         openSettingsStore()->remove(QString());
         for (auto it = stored.begin(); it != stored.end(); ++it)
@@ -85,15 +79,19 @@ struct WindowFixture {
         window.reset();
         BASS_Free();
     }
-    // Steps, comma-separated: "at=S" puts the slider on second S, "page=N" shows page N,
-    // "focus=NAME" gives that control the focus, "load=FILE" loads the file of the test's
-    // folder, any other step clicks the button of that name with the mouse.
+    // Steps, comma-separated: "at=S" puts the slider on second S, "slide=S" drags it there and
+    // lets go, "page=N" shows page N, "focus=NAME" gives that control the focus, "load=FILE"
+    // loads the file of the test's folder, any other step clicks that button with the mouse.
     void steps(const QString& steps) {
         for (const QString& step : steps.split(u',', Qt::SkipEmptyParts)) {
             const QString value = step.section(u'=', 1);
             if (step.startsWith("at="))
                 window->Slider1->setValue(value.toInt());
-            else if (step.startsWith("page="))
+            else if (step.startsWith("slide=")) {
+                window->Slider1_MouseDown();
+                window->Slider1->setValue(value.toInt());
+                window->Slider1_MouseUp();
+            } else if (step.startsWith("page="))
                 window->TabControl1->setCurrentIndex(value.toInt());
             else if (step.startsWith("focus="))
                 window->findChild<QWidget*>(value)->setFocus();
@@ -115,6 +113,7 @@ struct WindowFixture {
             poll->stop();
             dialogTitle = dialog->windowTitle();
             dialogFolder = QFileInfo(dialog->directory().absolutePath()).canonicalFilePath();
+            dialogFilters = dialog->nameFilters();
             if (QFileInfo(choice).isDir())
                 dialog->setDirectory(choice);
             // selectFile() leaves the name box alone while it has the focus, which it has once
@@ -127,4 +126,6 @@ struct WindowFixture {
         poll->start(10);
     }
     int playState() const { return int(BASS_ChannelIsActive(DWORD(window->hStream))); }
+public Q_SLOTS:
+    void takeUrl(const QUrl& url) { urls << url; }
 };
