@@ -46,8 +46,10 @@ Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
     p.setEnvironment(QProcess::systemEnvironment() + environment);
     p.start(program, args);
     const bool finished = p.waitForFinished(timeoutMs);
-    if (!finished)
-        p.terminate(), p.waitForFinished(2000); // lets the program remove what it was writing
+    if (!finished) { // the program may still remove what it was writing; then it is killed
+        p.terminate();
+        p.waitForFinished(2000);
+    }
     return {finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError()).trimmed()};
 }
@@ -245,7 +247,7 @@ bool makeInput(const Case& c, const QString& folder, const QString& in) {
     const QString low = folder + "/22050.mp3", high = folder + "/44100.mp3";
     if (c.format == "mp3-joined") // 5 s at 22050 Hz, then 5 s at 44100 Hz, byte by byte
         return tone(low, 22050, 2, 5, encoder) && tone(high, 44100, 2, 5, encoder) &&
-               patchFile(in, 0, contents(low) + contents(high));
+               !wavbytes::write(in, contents(low) + contents(high)).isEmpty();
     if (c.format == "wav-list") // tags make FFmpeg write a LIST chunk before the data
         encoder += {"-metadata", "title=tone"};
     const int rate = c.format == "flac-lying" ? 48000 : c.format == "wav-rate" ? 8000 : c.rate;
@@ -495,7 +497,7 @@ private Q_SLOTS:
         const QString folder = src("swap-" + format), pipe = folder + "/feed.wav";
         const QString victim = folder + "/victim.txt", out = folder + "/swapped." + format;
         QVERIFY(QDir().mkpath(folder) && ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
-        QVERIFY(patchFile(victim, 0, "not for the transcoder"));
+        wavbytes::write(victim, "not for the transcoder");
         const QByteArray audio = contents(src("temp.wav"));
         QProcess codec;
         codec.start(kCodec, {"-i", pipe, "-ab", "128", "-ar", "44100", "-ac", "2", out});
