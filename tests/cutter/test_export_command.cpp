@@ -1,10 +1,8 @@
 // The export's base name, output path and command line, on the worked example of a program folder
-// C:\Cut, the file D:\in\live.set.mp3 and marks at 65 s and 95 s; the texts of failed runs; the
-// share and about addresses.
+// C:\Cut, the file D:\in\live.set.mp3 and marks at 65 s and 95 s; the texts of failed runs.
 #include "cutter/export_command.h"
 #include "cutter/mod_shell32.h"
 #include "cutter/run_failure.h"
-#include "share/share_links.h"
 
 #include <QTest>
 
@@ -45,25 +43,6 @@ private Q_SLOTS:
                  "Quillet couldn't save the cut.\n\nThe transcoder ended with exit code 3.");
         QCOMPARE(runFailureText(RunKind::Save, kShellStartFailed + 1, "codec: half a line"),
                  "The transcoder crashed while saving the cut.");
-    }
-
-    // The product's domain is ours to choose; everything around it is fixed.
-    void shareAddresses() {
-        const QString d = productAddress().mid(7);
-        const std::pair<ShareLink, QString> rows[] = {
-            {ShareLink::About, "http://%1"},
-            {ShareLink::Facebook, "http://www.facebook.com/sharer/sharer.php?u=http%3A%2F%2F%1"},
-            {ShareLink::Twitter, "https://twitter.com/home?status=Quillet%20-%20http://%1"},
-            {ShareLink::Delicious,
-             "https://www.delicious.com/login?lo_action=save&next=http%3A%2F%2Fwww.delicious.com"
-             "%2Fpost%3Furl%3Dhttp%3A%2F%2F%1%26title%3DQuillet%3Flog%3Dout%26url%3Dhttp%253A%252F"
-             "%252F%1%26title%3DQuillet"},
-            {ShareLink::Digg, "http://digg.com/submit?phase=2&url=http://%1&title=Quillet"},
-            {ShareLink::StumbleUpon,
-             "http://www.stumbleupon.com/submit?url=http://%1&title=Quillet"},
-            {ShareLink::Reddit, "http://www.reddit.com/submit?url=http://%1&title=Quillet"}};
-        for (const auto& [link, address] : rows)
-            QCOMPARE(shareAddress(link), QString(address).replace("%1", d));
     }
 };
 
