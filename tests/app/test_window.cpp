@@ -105,8 +105,8 @@ private Q_SLOTS:
         });
         for (const auto& [name, seconds] :
              {std::pair{"tone.wav", 30}, {"short.wav", 5}, {"ten minutes.wav", 600}})
-            QVERIFY(testaudio::makeTone(f.path(name), seconds));
-        QVERIFY(testaudio::makeAudio(f.path("silence 3s.flac"), 3, {"vol", "0"}, 48000, 1));
+            QVERIFY(testaudio::tone(f.path(name), 44100, 2, seconds));
+        QVERIFY(testaudio::tone(f.path("silence 3s.flac"), 48000, 1, 3, {}, "0"));
     }
     void init() {
         if (!f.open())

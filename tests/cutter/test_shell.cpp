@@ -121,7 +121,7 @@ private Q_SLOTS:
     void conversion() {
         QTemporaryDir dir;
         const QString source = dir.filePath("tôn é.wav"), output = dir.filePath("out put ü.wav");
-        QVERIFY(testaudio::makeAudio(source, 0.5, {"sine", "1000"}, 22050, 1));
+        QVERIFY(testaudio::tone(source, 22050, 1, 0.5));
         QString errorLine;
         bool coderThere = false;
         QCOMPARE(ConvertToWav(source, output, &errorLine,

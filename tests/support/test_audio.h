@@ -1,38 +1,58 @@
-// Helpers of the tests that play, load and save: test audio made with sox and ffmpeg, the seconds
-// a file decodes to, and waiting on a condition while the event loop runs.
+// Test audio made by FFmpeg, what FFmpeg decodes of a file, and waiting on a condition while the
+// event loop runs.
 #pragma once
 
 #include <QProcess>
 #include <QTest>
+#include <QtEndian>
+
+#include <vector>
 
 namespace testaudio {
 
-// sox -n -r rate -c channels path synth seconds <synthArgs>: any type sox writes.
-inline bool makeAudio(const QString& path, double seconds, const QStringList& synthArgs,
-                      int rate = 44100, int channels = 2) {
-    return QProcess::execute("sox", QStringList{"-n", "-r", QString::number(rate), "-c",
-                                                QString::number(channels), path, "synth",
-                                                QString::number(seconds)} +
-                                        synthArgs) == 0;
+struct Audio {
+    int rate = 0;
+    std::vector<std::vector<float>> channels;
+    qsizetype frames() const { return channels.empty() ? 0 : qsizetype(channels[0].size()); }
+};
+
+// The expression (by default 1 kHz at -6 dBFS) in every channel, a "|" in it starting another
+// channel, written without metadata (so a WAV gets the canonical 44-byte header) in the type the
+// name or the encoder options give.
+inline bool tone(const QString& path, int rate, int channels, double seconds,
+                 const QStringList& encoder = {},
+                 const QString& expression = "0.5*sin(2*PI*1000*t)") {
+    const QString all = QStringList(channels, expression).join('|');
+    const QString source = QString("aevalsrc='%1':s=%2:d=%3").arg(all).arg(rate).arg(seconds);
+    return QProcess::execute("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-f", "lavfi",
+                                                   "-i", source, "-fflags", "+bitexact"} +
+                                           encoder + QStringList{path}) == 0;
 }
-inline bool makeTone(const QString& path, double seconds, int hz = 1000) {
-    return makeAudio(path, seconds, {"sine", QString::number(hz), "vol", "0.5"});
-}
-// ffmpeg -i input [args] output, for the types sox does not write (mp3, wma, amr).
-inline bool convertWithFfmpeg(const QString& input, const QString& output,
-                              const QStringList& args = {}) {
-    return QProcess::execute("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-i", input} +
-                                           args + QStringList{output}) == 0;
-}
-// Seconds of sound a player gets out of the file: what ffmpeg decodes of it, with the encoder's
-// delay and padding taken off as the file declares them.
-inline double decodedSeconds(const QString& path, int rate) {
+
+// What ffmpeg decodes (gapless where the file says how) after the given output options, read
+// from the 32-bit float WAV it writes, whose data chunk comes last. Empty when that fails.
+inline Audio decode(const QString& path, const QStringList& outputOptions = {}) {
     QProcess p;
-    p.start("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-f", "s16le", "-ac", "1", "-ar",
-                       QString::number(rate), "-"});
-    p.waitForFinished(60000);
-    return double(p.readAllStandardOutput().size()) / 2.0 / rate;
+    p.start("ffmpeg", QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
+                          outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
+    const bool done = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
+    const QByteArray out = p.readAllStandardOutput();
+    const qsizetype data = out.indexOf("data", 36) + 8;
+    if (!done || p.exitCode() != 0 || data < 44)
+        return {};
+    const auto at = [&](qsizetype offset) { return out.constData() + offset; };
+    const int channels = std::max(1, int(qFromLittleEndian<quint16>(at(22))));
+    Audio a{int(qFromLittleEndian<quint32>(at(24))), {}};
+    a.channels.assign(channels, std::vector<float>((out.size() - data) / 4 / channels));
+    for (qsizetype i = 0; i < a.frames() * channels; ++i)
+        a.channels[i % channels][i / channels] = qFromLittleEndian<float>(at(data + 4 * i));
+    return a;
 }
+// Seconds of sound a player gets out of the file at that rate.
+inline double decodedSeconds(const QString& path, int rate) {
+    return double(decode(path, {"-ac", "1", "-ar", QString::number(rate)}).frames()) / rate;
+}
+
 // Runs the event loop until the condition holds or the time is up; true when it held.
 template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 10000) {
     return QTest::qWaitFor(condition, timeoutMs);

@@ -2,16 +2,14 @@
 // every format, rate and channel count, conversions of every input kind to the canonical WAV, hard
 // inputs and a read error; then decoding on every core against one, sample-exact cuts, progress
 // lines, the safety of what it writes and its error messages.
+#include "tests/support/test_audio.h"
 #include "tests/support/wav_bytes.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QThreadPool>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -19,7 +17,8 @@
 #include <numbers>
 #include <span>
 #include <sys/stat.h>
-#include <vector>
+
+using testaudio::Audio, testaudio::decode, testaudio::tone;
 
 namespace {
 
@@ -27,11 +26,6 @@ struct Run {
     int exitCode = -1; // -1 when the program crashed, could not start or was stopped
     QByteArray output;
     QString errors;
-};
-struct Audio {
-    int rate = 0;
-    std::vector<std::vector<float>> channels;
-    qsizetype frames() const { return channels.empty() ? 0 : qsizetype(channels[0].size()); }
 };
 struct Lag {
     int samples = 0; // out[i + samples] matches ref[i]: positive when the output is late
@@ -54,18 +48,6 @@ Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
             p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError()).trimmed()};
 }
 
-// The expression (by default 1 kHz at -6 dBFS) in every channel, a "|" in it starting another
-// channel, written by FFmpeg without metadata, so that a WAV gets the canonical 44-byte header.
-bool tone(const QString& path, int rate, int channels, double seconds,
-          const QStringList& encoder = {}, const QString& expression = "0.5*sin(2*PI*1000*t)") {
-    const QString all = QStringList(channels, expression).join('|');
-    const QString source = QString("aevalsrc='%1':s=%2:d=%3").arg(all).arg(rate).arg(seconds);
-    return run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", source,
-                                     "-fflags", "+bitexact"} +
-                             encoder + QStringList{path})
-               .exitCode == 0;
-}
-
 // Overwrites the file's bytes at offset at.
 bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes) {
     QFile f(path);
@@ -75,24 +57,6 @@ bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes) {
 QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// What ffmpeg decodes (gapless where the file says how) after the given output options, read
-// from the 32-bit float WAV it writes, whose data chunk comes last. Empty when that fails.
-Audio decode(const QString& path, const QStringList& outputOptions = {}) {
-    const Run r =
-        run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
-                          outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
-    const qsizetype data = r.output.indexOf("data", 36) + 8;
-    if (r.exitCode != 0 || data < 44)
-        return {};
-    const auto at = [&](qsizetype offset) { return r.output.constData() + offset; };
-    const int channels = std::max(1, int(qFromLittleEndian<quint16>(at(22))));
-    Audio a{int(qFromLittleEndian<quint32>(at(24))), {}};
-    a.channels.assign(channels, std::vector<float>((r.output.size() - data) / 4 / channels));
-    for (qsizetype i = 0; i < a.frames() * channels; ++i)
-        a.channels[i % channels][i / channels] = qFromLittleEndian<float>(at(data + 4 * i));
-    return a;
 }
 
 // Per 5 ms window in [from, to): least-squares fit of a 1 kHz tone, and the residual against the
