@@ -1,6 +1,4 @@
-// The real window offscreen, with the real audio output and transcoder: layout, working folder,
-// settings, loads and their failures, drops, waveform strip, transport, time texts, keys, marks,
-// saves, stopped runs, links.
+// The real window offscreen, with the real audio output and transcoder.
 #include "app/format_time.h"
 #include "app/wave_view.h"
 #include "audio/audio_output.h"

@@ -1,6 +1,5 @@
-// The audio layer's calls. Against an output whose clock the test drives: transport, the smoothed
-// clock, lengths, the files it reads and refuses, the life cycle of the library and its streams.
-// Then through the default sink, which under the test services is PulseAudio's null sink.
+// The audio layer's calls against an output whose clock the test drives, then through the default
+// sink, which under the test services is PulseAudio's null sink.
 #include "audio/mod_bass.h"
 #include "audio/mod_bass_fx.h"
 #include "audio/null_audio_output.h"

@@ -1,8 +1,5 @@
-// The export's command line and its run. The base name, output path and command line on the
-// worked example of a program folder C:\Cut, the file D:\in\live.set.mp3 and marks at 65 s and
-// 95 s; the texts of failed runs. The process runner and the WAV conversion: the command line's
-// split, exit codes, the last error line, progress lines, a run stopped, no process outliving the
-// wait, and coder.exe's life beside the real transcoder.
+// The export's command line, the process runner that runs it without a shell, and the WAV
+// conversion with the real transcoder.
 #include "app/working_folder.h"
 #include "audio/mod_cutter.h"
 #include "cutter/export_command.h"

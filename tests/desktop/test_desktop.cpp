@@ -1,8 +1,5 @@
 // The whole program as a person uses it on the Xvfb display, with a home and a PulseAudio of its
-// own: a second copy is refused; a spoken file, opened through the dialog or named on the command
-// line, played and marked while it plays, is cut and saved or refused with a box; SIGTERM and
-// SIGINT close the window as its close button does. Installed read-only, it works in the user's
-// data folder.
+// own, from a copy of the build and installed read-only.
 #include "app/form1.h"
 #include "tests/support/test_audio.h"
 
@@ -116,8 +113,10 @@ private Q_SLOTS:
     }
     void cleanupTestCase() { shell("chmod -R u+w " + m_root.path()); }
 
-    // A copy of the build saves and ends on SIGTERM; the installed program, its output folder
-    // read-only, shows Save Failed and ends on SIGINT.
+    // A second copy is refused with a box. A spoken file, opened through the dialog, played and
+    // marked while it plays, is cut and saved, and SIGTERM closes the window. Installed, the
+    // program works in the data folder; the file named on its command line cannot be saved to a
+    // read-only folder (Save Failed), and SIGINT closes the window.
     void cutAndSave_data() {
         QTest::addColumn<bool>("installed");
         QTest::newRow("a copy of the build") << false;

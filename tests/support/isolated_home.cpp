@@ -1,6 +1,5 @@
-// Linked into every test: before main() runs, the user's home and XDG folders point into a fresh
-// temporary folder, so the settings store, the data folder and any cache a test touches are its
-// own and are removed when it exits, whatever format or location they use.
+// Linked into every test: before main() runs, the home and XDG folders point into a temporary
+// folder of the test's own, removed when it exits, whatever a test stores there and in what format.
 #include <QDir>
 #include <QTemporaryDir>
 
