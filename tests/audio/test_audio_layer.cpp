@@ -3,6 +3,7 @@
 #include "audio/mod_bass.h"
 #include "audio/mod_bass_fx.h"
 #include "audio/null_audio_output.h"
+#include "tests/support/table.h"
 #include "tests/support/wav_bytes.h"
 
 #include <QTemporaryDir>
@@ -77,9 +78,7 @@ private Q_SLOTS:
     // position moves on with the clock, never past what the output was given (a buffer ahead of
     // what it played), never back, and Pause holds it.
     void transport_data() {
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<DWORD>("state");
-        QTest::addColumn<qint64>("at");
+        columns<QString, DWORD, qint64>({"steps", "state", "at"});
         const std::tuple<const char*, DWORD, qint64> rows[] = {
             {"hear", kStopped, 0},
             {"play", kPlaying, 0}, // a buffer was read ahead, nothing heard yet
@@ -125,9 +124,7 @@ private Q_SLOTS:
     // from rate and frame size. What is not a 16-bit PCM WAV with its data after its format gives
     // no stream (length -1).
     void files_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<double>("seconds"); // of the length
+        columns<QByteArray, qint64, double>({"bytes", "length", "seconds"}); // seconds of length
         const QByteArray pcm = ramp(17640), format = chunk("fmt ", fmt(44100, 2));
         const QByteArray data = chunk("data", pcm), junk = chunk("JUNK", QByteArray(27, 'j'));
         const std::tuple<const char*, QByteArray, qint64, double> rows[] = {

@@ -5,6 +5,7 @@
 #include "cutter/export_command.h"
 #include "cutter/mod_shell32.h"
 #include "cutter/run_failure.h"
+#include "tests/support/table.h"
 #include "tests/support/test_audio.h"
 
 #include <QScopeGuard>
@@ -89,10 +90,8 @@ private Q_SLOTS:
     // The exit code and the last line on standard error; no shell ever sees the line, and the
     // "progress" lines on standard output are handed on, held between 0 and 1.
     void runs_data() {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("errorLine");
-        QTest::addColumn<QList<double>>("progress");
+        columns<QString, int, QString, QList<double>>(
+            {"line", "exitCode", "errorLine", "progress"});
         QTest::newRow("failure with a reason")
             << "/bin/sh -c \"echo first >&2; echo 'codec: no audio' >&2; exit 3\"" << 3
             << "codec: no audio" << QList<double>{};
@@ -117,8 +116,7 @@ private Q_SLOTS:
     // application's loops are told to exit (also when the child ignores SIGTERM), and not when the
     // window is killed outright.
     void nothingOutlivesTheWait_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("trap");
+        columns<QString, QString>({"how", "trap"});
         const char* rows[][3] = {{"stopped", "stop", ""},
                                  {"loops told to exit", "exit", ""},
                                  {"loops told to exit, SIGTERM ignored", "exit", "trap '' TERM; "},

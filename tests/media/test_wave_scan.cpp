@@ -1,6 +1,7 @@
 // The waveform scan of WAV files, and the names a drop accepts.
 #include "audio/media_selection.h"
 #include "audio/wave_scan.h"
+#include "tests/support/table.h"
 #include "tests/support/wav_bytes.h"
 
 #include <QTemporaryDir>
@@ -31,9 +32,7 @@ private Q_SLOTS:
     // above 0), the bottom from the highest, divided by 512 toward zero. Data that end on a block
     // boundary give one more point from the empty read.
     void scan_data() {
-        QTest::addColumn<QByteArray>("pcm");
-        QTest::addColumn<Points>("top");
-        QTest::addColumn<Points>("bottom");
+        columns<QByteArray, Points, Points>({"pcm", "top", "bottom"});
         QTest::newRow("silence") << blocks({0, 0}) << Points{64, 64, 64} << Points{64, 64, 64};
         QTest::newRow("positive") << blocks({20000}, 100) << Points{64, 64} << Points{103, 64};
         QTest::newRow("negative") << blocks({-20000}, -100) << Points{25, 64} << Points{64, 64};

@@ -8,6 +8,7 @@
 #include "app/settings_store.h"
 #include "app/working_folder.h"
 #include "audio/mod_bass.h"
+#include "tests/support/table.h"
 #include "tests/support/test_audio.h"
 
 #include <QApplication>
@@ -16,14 +17,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <array>
 #include <memory>
-
-// The columns of a test table: columns<QString, int>({"name", "count"}).
-template <typename... T> void columns(const std::array<const char*, sizeof...(T)>& names) {
-    std::size_t i = 0;
-    (QTest::addColumn<T>(names[i++]), ...);
-}
 
 class WindowFixture : public QObject {
     Q_OBJECT

@@ -1,4 +1,5 @@
 // The transcoder's pure logic, then the real program (codec.dll) judged on decoded samples.
+#include "tests/support/table.h"
 #include "tests/support/test_audio.h"
 #include "tests/support/wav_bytes.h"
 #include "transcoder/options.h"
@@ -8,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -34,8 +34,7 @@ struct Lag {
     double correlation = 0;
 };
 
-// A program still running after timeoutMs is stopped, so a hang fails the test instead of
-// blocking it. environment entries are "NAME=value".
+// A hang is stopped after timeoutMs and fails the test instead of blocking it.
 Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
         const QStringList& environment = {}) {
     QProcess p;
@@ -61,9 +60,8 @@ QByteArray contents(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Per 5 ms window in [from, to): least-squares fit of a 1 kHz tone, and the residual against the
-// tone in dB. The worst window: about -90 dB for a clean 16-bit tone, -20 dB where a click falls,
-// 0 dB where the tone is missing.
+// The worst 5 ms window in [from, to) of what a fitted 1 kHz tone leaves, in dB against the tone:
+// about -90 for a clean 16-bit tone, -20 where a click falls, 0 where the tone is missing.
 double worstToneWindowDb(std::span<const float> samples, int rate, qsizetype from, qsizetype to) {
     to = std::min(to, qsizetype(samples.size()));
     const qsizetype window = std::max<qsizetype>(8, rate / 200);
@@ -110,8 +108,8 @@ Lag bestLag(std::span<const float> out, std::span<const float> ref, int maxLag, 
 const QStringList kMp3{"-b:a", "192k"}; // FFmpeg writes MP3 with LAME
 const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
 
-// kind "export": format of the output; "convert": format, rate and channels of the input;
-// "reject": a run that must fail. A format with a suffix names a damaged input.
+// An export (format of the output), a conversion or a rejected run (of the input, whose format
+// with a suffix names its damage).
 struct Case {
     QString kind, format;
     int rate = 0, channels = 0;
@@ -173,8 +171,7 @@ struct Outcome {
 Measure measure(const Audio& a, const Case& c, const Audio& ref = {}) {
     Measure m{a.frames() ? -400.0 : 0.0, {}, a.frames(), a.rate, int(a.channels.size())};
     const int r = a.rate;
-    // A lossy codec smears a transient over a frame or two either side, WMA ends its last frame
-    // in garbage and AMR's first is its start-up: those spans are judged by start and length.
+    // A lossy codec smears a transient over a frame or two either side: judged by start and length.
     const int mp3 = r >= 32000 ? 1152 : 576;
     const int smear = c.kind != "export" ? 0 : c.format == "mp3" ? mp3 : c.frame();
     const qsizetype skip = r / 20 + 2 * smear, head = smear;
@@ -215,8 +212,7 @@ bool makeInput(const Case& c, const QString& folder, const QString& in) {
     const int rate = c.format == "flac-lying" ? 48000 : c.format == "wav-rate" ? 8000 : c.rate;
     if (!tone(in, rate, c.channels, c.format == "wav-rate" ? 0.1 : 2, encoder))
         return false;
-    // The damage: STREAMINFO's 20-bit rate at byte 18 says 24000 Hz over 48 kHz frames; the WAV
-    // ends inside its data; the WAV's rate and byte rate tell a consistent lie.
+    // STREAMINFO's rate says 24000 Hz over 48 kHz frames; the WAV's rate and byte rate both lie.
     if (c.format == "flac-lying")
         return patchFile(in, 18, QByteArray::fromHex("05dc"));
     if (c.format == "wav-truncated")
@@ -267,9 +263,8 @@ class TestTranscoder : public QObject {
 
 private Q_SLOTS:
     void values_data() {
-        QTest::addColumn<bool>("time"); // else a bit rate
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("value"); // ms or bit/s; -1: refused
+        // A time in ms or a bit rate in bit/s; -1: refused.
+        columns<bool, QString, qint64>({"time", "text", "value"});
         QTest::newRow("65 s") << true << "00:01:05" << qint64(65000);
         QTest::newRow("100 h") << true << "100:59:59" << qint64(363599000);
         QTest::newRow("fraction") << true << "00:00:01.25" << qint64(1250);
@@ -289,9 +284,7 @@ private Q_SLOTS:
 
     // What an encoder cannot take is fitted to the nearest it can.
     void fits_data() {
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QList<int>>("wanted"); // rate, channels, bit/s
-        QTest::addColumn<QList<int>>("fitted");
+        columns<QString, QList<int>, QList<int>>({"output", "wanted", "fitted"}); // Hz, ch, bit/s
         QTest::newRow("mp3 12050") << "a.MP3" << QList{12050, 2, 64000} << QList{12000, 2, 64000};
         QTest::newRow("mp3 22050 192")
             << "a.mp3" << QList{22050, 2, 192000} << QList{22050, 2, 160000};
@@ -317,9 +310,7 @@ private Q_SLOTS:
 
     // A hidden name beside the output within the folder's limit, cut on a letter's boundary.
     void temporaryNames_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("maxBytes");
-        QTest::addColumn<QString>("temporary");
+        columns<QString, int, QString>({"name", "maxBytes", "temporary"});
         const QString eight = QStringLiteral("音").repeated(8);
         QTest::newRow("short") << "a b.mp3" << 255 << ".a b.mp3.part-XXXXXX";
         QTest::newRow("exactly fits") << "abcdefg.mp3" << 24 << ".abcdefg.mp3.part-XXXXXX";
@@ -339,13 +330,11 @@ private Q_SLOTS:
     void initTestCase() {
         QVERIFY(dir_.isValid() && QFile::exists(kCodec));
         std::signal(SIGPIPE, SIG_IGN); // a transcoder that fails early fails the test, not ends it
-        QImage cover(64, 64, QImage::Format_RGB32);
-        cover.fill(Qt::red);
-        QVERIFY(cover.save(src("cover.png")));
-        // The window's temp.wav: the tone with a second of noise at 6 s, so the cut at 5 s for
-        // 3 s holds tone, noise, tone, and sound exists either side of it. Its last 1000
-        // samples, less than a WMA frame, are silent. The right channel's noise takes every
-        // other value of the generator, so that the channels' noises differ.
+        QVERIFY(
+            QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=red:s=64x64",
+                                         "-frames:v", "1", src("cover.png")}) == 0);
+        // The window's temp.wav: a cut at 5 s for 3 s holds tone, a second of noise (another in
+        // each channel), tone. Its last 1000 samples, less than a WMA frame, are silent.
         const QString source = src("temp.wav");
         const QString channel =
             "if(between(t,6,7),%1-0.5,if(gte(n,440000),0,0.5*sin(2*PI*1000*t)))";
@@ -385,8 +374,7 @@ private Q_SLOTS:
             QVERIFY2(o.ours.exitCode == 0 && o.mine.rate == c.outRate() &&
                          o.mine.channels == c.channels,
                      qPrintable(numbers));
-            // A click is -20 to -45 dB. The bars: 3 dB above FFmpeg's own encoders at their worst
-            // rate (WMA at 128 kbit/s and AMR at 12.2 kbit/s are far from clean).
+            // A click is -20 to -45 dB; the bars are 3 dB above FFmpeg's encoders at their worst.
             const double bar = c.format == "wma" ? -40 : c.format == "amr" ? -22 : -70;
             QVERIFY2(o.mine.toneDb <= bar, qPrintable("tone" + numbers));
             // The -6 dBFS tone keeps its level, also mixed down to one channel; AMR's speech
@@ -399,9 +387,8 @@ private Q_SLOTS:
                      : c.format == "amr" ? lag >= -1 && lag <= 48
                                          : std::abs(lag) <= 1,
                      qPrintable("start" + numbers));
-            // AMR ends within one 160-sample frame, WAV and MP3 exactly. A WMA decoder fades the
-            // last frame it decodes, so the stretch is followed by the audio after it to a whole
-            // frame (512 samples to 16 kHz, 1024 to 22050 Hz, then 2048) and one frame more.
+            // AMR ends within a frame, WAV and MP3 exactly. A WMA decoder fades its last frame, so
+            // the audio after the stretch fills a whole frame, and one frame more comes.
             const qsizetype stretch = 3 * c.outRate();
             QVERIFY2(c.format == "wma" ? o.mine.frames >= stretch + c.frame() &&
                                              o.mine.frames < stretch + 2 * c.frame()
@@ -416,9 +403,8 @@ private Q_SLOTS:
             QVERIFY2(contents(src(c.name() + "/ours.wav")).left(44) ==
                          wavbytes::wav(44100, 2, QByteArray(o.mine.frames * 4, 0)).left(44),
                      qPrintable("header" + numbers));
-            // -60 dB is inaudible under the tone. A lossy input may not hold that much: then the
-            // bar is what FFmpeg makes of the same file. Decoders disagree on the frames where a
-            // stream changes rate, so the joined MP3 is judged by its length only.
+            // -60 dB, inaudible, or what FFmpeg makes of a lossy file. Decoders disagree where a
+            // stream changes rate: the joined MP3 is judged by its length only.
             QVERIFY2(c.format == "mp3-joined" ||
                          o.mine.toneDb <= std::max(-60.0, o.theirs.toneDb + 3),
                      qPrintable("tone" + numbers));
@@ -432,12 +418,10 @@ private Q_SLOTS:
         }
     }
 
-    // Decoding on every core gives the bytes one core gives wherever the chunks fall: a run
-    // pinned to one processor decodes on one thread. A chunk holds six seconds: 230 MP3 frames.
+    // Decoding on every core gives the bytes one core (taskset) gives, wherever the six-second
+    // chunks (230 MP3 frames) fall.
     void parallelIsExact_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<QStringList>("encoder");
+        columns<QString, double, QStringList>({"name", "seconds", "encoder"});
         QTest::newRow("tiny mp3") << "tiny.mp3" << 0.1 << kMp3;
         for (int frames : {229, 230, 231, 461}) // LAME adds 1105 samples before the first
             QTest::newRow(qPrintable(QString("%1 frames").arg(frames)))
@@ -470,8 +454,7 @@ private Q_SLOTS:
     // A ramp whose sample n holds n, cut at 8000 Hz mono: exactly the marked samples in the
     // canonical WAV, and progress lines on standard output.
     void exactCuts_data() {
-        QTest::addColumn<int>("start"); // seconds
-        QTest::addColumn<int>("length");
+        columns<int, int>({"start", "length"}); // seconds
         QTest::newRow("at the start") << 0 << 1;
         QTest::newRow("in the middle") << 2 << 1;
         QTest::newRow("at the very end") << 3 << 1;
@@ -494,10 +477,8 @@ private Q_SLOTS:
         QCOMPARE(contents(src("cut.wav")), wavbytes::wav(8000, 1, ramp.mid(start * 16000, 16000)));
     }
 
-    // A link put in place of the hidden temporary while the run goes on receives nothing, and the
-    // output of temp.wav still gets all of it. The input comes through a pipe so that the run
-    // waits, its temporary made, until the link is in place. WAV and ASF patch their header at the
-    // end, MP3 writes its Xing frame last.
+    // A link put in place of the hidden temporary during the run (held by a pipe) receives
+    // nothing, and the output still gets all of temp.wav, also where the header is patched last.
     void linkInPlaceOfTheTemporary_data() {
         QTest::addColumn<QString>("format");
         for (const char* format : {"wav", "wma", "mp3"})
@@ -526,9 +507,8 @@ private Q_SLOTS:
         feed.close();
         QVERIFY(codec.waitForFinished(120000) && codec.exitCode() == 0);
         QCOMPARE(contents(victim), QByteArray("not for the transcoder"));
-        // All of the audio and, as the encoder's short last frame is filled with silence, nothing
-        // after its end but a faint smear of the tone's end 1000 samples before (below -30 dBFS
-        // RMS). Lossy codecs pad or trim the edges by a few frames of up to 2048 samples.
+        // All of the audio give or take a few frames and, as the short last frame is filled with
+        // silence, nothing after its end but a faint smear (below -30 dBFS RMS).
         const Audio a = decode(out);
         double after = 0; // mean square
         for (const auto& s : a.channels)
@@ -542,8 +522,7 @@ private Q_SLOTS:
     // The reasons a failed load or save shows. An output already there stays as it was and no
     // temporary is left, whether the run fails before making one or after.
     void errors_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("message");
+        columns<QStringList, QString>({"args", "message"});
         QTest::newRow("missing input")
             << QStringList{"-i", "/nonexistent/a.wav", "-f", "wav", "@/o.wav"}
             << "codec: cannot read input '/nonexistent/a.wav': No such file or directory";
