@@ -73,10 +73,9 @@ private Q_SLOTS:
         setAudioOutputFactory({});
     }
 
-    // The state and position after the steps; unless time passed without the output moving
-    // ("tick"), what comes out next is the data from there on. Between the output's updates the
-    // position moves on with the clock, never past what the output was given (a buffer ahead of
-    // what it played), never back, and Pause holds it.
+    // The state and position after the steps, and then the data from there on unless time passed
+    // without the output moving ("tick"). Between the output's updates the position moves with
+    // the clock, never back, never past what the output was given; Pause holds it.
     void transport_data() {
         columns<QString, DWORD, qint64>({"steps", "state", "at"});
         const std::tuple<const char*, DWORD, qint64> rows[] = {
@@ -120,9 +119,8 @@ private Q_SLOTS:
         }
     }
 
-    // The data chunk is found among others, measured and played to its end, its seconds counted
-    // from rate and frame size. What is not a 16-bit PCM WAV with its data after its format gives
-    // no stream (length -1).
+    // The data chunk is found among others, measured in bytes and seconds and played to its end.
+    // What is not a 16-bit PCM WAV with its data after its format gives no stream (length -1).
     void files_data() {
         columns<QByteArray, qint64, double>({"bytes", "length", "seconds"}); // seconds of length
         const QByteArray pcm = ramp(17640), format = chunk("fmt ", fmt(44100, 2));

@@ -112,9 +112,8 @@ private Q_SLOTS:
         QTEST(progress, "progress");
     }
 
-    // The child of a wait never outlives it: not when the run is stopped, not when the
-    // application's loops are told to exit (also when the child ignores SIGTERM), and not when the
-    // window is killed outright.
+    // The child of a wait never outlives it: the run stopped, the application's loops told to exit
+    // (also when the child ignores SIGTERM), or the window killed outright.
     void nothingOutlivesTheWait_data() {
         columns<QString, QString>({"how", "trap"});
         const char* rows[][3] = {{"stopped", "stop", ""},
@@ -150,9 +149,8 @@ private Q_SLOTS:
         QVERIFY2(testaudio::waitFor([pid] { return !running(pid); }), "the child still runs");
     }
 
-    // The real transcoder converts into a path with blanks and non-ASCII letters; coder.exe is
-    // there only while it runs. A failed run gives the transcoder's reason; a name with a double
-    // quote is refused before anything runs.
+    // The real transcoder converts into a path with blanks and non-ASCII letters, coder.exe there
+    // only while it runs; a failure gives its reason; a name with a double quote never runs.
     void conversion() {
         QTemporaryDir dir;
         const QString source = dir.filePath("tôn é.wav"), output = dir.filePath("out put ü.wav");

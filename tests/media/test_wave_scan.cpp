@@ -53,9 +53,8 @@ private Q_SLOTS:
         QCOMPARE(scan.lastPoint + 1, std::int32_t(scan.top.size()));
     }
 
-    // Many reads' worth of blocks: the header's bound comes first in the progress, then every
-    // 100th point. A file of more points than its header announces, or of less than a header,
-    // or none, fails.
+    // Over many reads the progress gives the header's bound, then every 100th point. More points
+    // than the header announces, less than a header, or no file, fail.
     void longAndBadScans() {
         Points progress;
         const QByteArray pcm = blocks({-4096, 4096}).repeated(500);

@@ -20,8 +20,8 @@ inline QByteArray chunk(const char* id, const QByteArray& body) {
 }
 inline QByteArray fmt(int rate, int channels, int bits = 16, int tag = 1) {
     const int align = channels * bits / 8;
-    return le(tag, 2) + le(channels, 2) + le(rate, 4) + le(rate * align, 4) + le(align, 2) +
-           le(bits, 2);
+    return le(tag, 2) + le(channels, 2) + le(rate, 4) + le(quint32(rate) * align, 4) +
+           le(align, 2) + le(bits, 2);
 }
 inline QByteArray riff(const QByteArray& chunks) {
     return "RIFF" + le(4 + chunks.size(), 4) + "WAVE" + chunks;

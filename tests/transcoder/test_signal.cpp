@@ -49,12 +49,6 @@ Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
             p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError()).trimmed()};
 }
 
-// Overwrites the file's bytes at offset at.
-bool patchFile(const QString& path, qsizetype at, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::ReadWrite) && f.seek(at) && f.write(bytes) == bytes.size();
-}
-
 QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -207,18 +201,18 @@ bool makeInput(const Case& c, const QString& folder, const QString& in) {
     if (c.format == "mp3-joined") // 5 s at 22050 Hz, then 5 s at 44100 Hz, byte by byte
         return tone(low, 22050, 2, 5, encoder) && tone(high, 44100, 2, 5, encoder) &&
                !wavbytes::write(in, contents(low) + contents(high)).isEmpty();
+    if (c.format == "wav-rate") // the rate and byte rate agree on what cannot be played
+        return !wavbytes::write(in, wavbytes::wav(c.rate, c.channels, QByteArray(3200, 0)))
+                    .isEmpty();
     if (c.format == "wav-list") // tags make FFmpeg write a LIST chunk before the data
         encoder += {"-metadata", "title=tone"};
-    const int rate = c.format == "flac-lying" ? 48000 : c.format == "wav-rate" ? 8000 : c.rate;
-    if (!tone(in, rate, c.channels, c.format == "wav-rate" ? 0.1 : 2, encoder))
+    if (!tone(in, c.format == "flac-lying" ? 48000 : c.rate, c.channels, 2, encoder))
         return false;
-    // STREAMINFO's rate says 24000 Hz over 48 kHz frames; the WAV's rate and byte rate both lie.
+    QFile f(in); // STREAMINFO's rate at byte 18 says 24000 Hz over 48 kHz frames
     if (c.format == "flac-lying")
-        return patchFile(in, 18, QByteArray::fromHex("05dc"));
-    if (c.format == "wav-truncated")
-        return QFile::resize(in, 100000);
-    const QByteArray lie = wavbytes::le(c.rate, 4) + wavbytes::le(quint32(c.rate) * 4, 4);
-    return c.format != "wav-rate" || patchFile(in, 24, lie);
+        return f.open(QIODevice::ReadWrite) && f.seek(18) &&
+               f.write(QByteArray::fromHex("05dc")) == 2;
+    return c.format != "wav-truncated" || f.resize(100000);
 }
 
 Outcome work(const Case& c, const QString& folder, const QString& source) {
