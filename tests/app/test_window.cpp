@@ -51,7 +51,7 @@ class TestWindow : public QObject {
     }
     // Waits until the position has moved past `from` by `by` seconds.
     bool playsOn(double from, double by = 0.3) const {
-        return testaudio::waitFor([&] { return seconds() > from + by; });
+        return QTest::qWaitFor([&] { return seconds() > from + by; }, 10000);
     }
     void verifyIdle() {
         const Form1& w = *f.window;
@@ -419,10 +419,8 @@ private Q_SLOTS:
         QVERIFY(playsOn(4.4));
         w.cmdPause_Click();
         const double paused = seconds();
-        QVERIFY(testaudio::waitFor([&] {
-            return w.lblTime->text() == "00:00:05" && w.Slider1->value() == 5 &&
-                   w.nWavePos == int(paused * 100);
-        }));
+        QTRY_VERIFY(w.lblTime->text() == "00:00:05" && w.Slider1->value() == 5 &&
+                    w.nWavePos == int(paused * 100));
         const qint64 drawn = w.PicWave->image().cacheKey();
         QTest::qWait(300);
         QCOMPARE(seconds(), paused);
@@ -437,7 +435,7 @@ private Q_SLOTS:
         w.cmdPlay_Click();
         QVERIFY(seconds() < 0.5);
         f.steps("cmdStop,slide=20");
-        QVERIFY(testaudio::waitFor([&] { return w.nWavePos == 2000; }));
+        QTRY_VERIFY_WITH_TIMEOUT(w.nWavePos == 2000, 10000);
         QCOMPARE(w.lblTime->text(), "00:00:00");
         w.cmdPlay_Click();
         QVERIFY(seconds() >= 20.0 && seconds() < 20.5);
@@ -450,7 +448,7 @@ private Q_SLOTS:
         // Between the marks the selection grows with the position; Play Selection plays from the
         // begin, and Timer1 stops it, rewinding to 0, once the position rounds to the end.
         f.steps("cmdStop,slide=10,cmdBeginCut,cmdPlay");
-        QVERIFY(testaudio::waitFor([&] { return w.Slider1->value() == 11; }));
+        QTRY_VERIFY_WITH_TIMEOUT(w.Slider1->value() == 11, 10000);
         QCOMPARE(w.Slider1->selLength(), 1);
         w.cmdEndCut_Click();
         QList<int> shown; // the seconds the slider shows while the selection plays
@@ -459,7 +457,7 @@ private Q_SLOTS:
         w.cmdPlaySelection_Click();
         QVERIFY(w.bPlaySelection && f.playState() == BASS_ACTIVE_PLAYING);
         QVERIFY(seconds() >= 10 && seconds() < 10.4);
-        QVERIFY(testaudio::waitFor([&] { return !w.bPlaySelection; }));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.bPlaySelection, 10000);
         disconnect(watch);
         QCOMPARE(shown, QList<int>({10, 11, 0}));
         QVERIFY(w.bRestart && f.playState() == BASS_ACTIVE_STOPPED && seconds() == 0);

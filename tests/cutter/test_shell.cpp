@@ -133,7 +133,7 @@ private Q_SLOTS:
                      {"--wait",
                       "/bin/sh -c \"" + trap + "echo $$ > " + pidFile + "; exec sleep 60\"", how,
                       pidFile});
-        QVERIFY(testaudio::waitFor([&] { return QFileInfo(pidFile).size() > 0; }));
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(pidFile).size() > 0; }, 10000));
         QFile file(pidFile);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const qint64 pid = file.readAll().trimmed().toLongLong();
@@ -146,7 +146,7 @@ private Q_SLOTS:
         QVERIFY(window.waitForFinished(30000));
         if (how != "kill")
             QCOMPARE(window.readAllStandardOutput().trimmed().toInt(), int{kShellWaitEnded});
-        QVERIFY2(testaudio::waitFor([pid] { return !running(pid); }), "the child still runs");
+        QVERIFY2(QTest::qWaitFor([pid] { return !running(pid); }, 10000), "the child still runs");
     }
 
     // The real transcoder converts into a path with blanks and non-ASCII letters, coder.exe there

@@ -163,7 +163,7 @@ private Q_SLOTS:
                     strokes += strip.pixel(x, y) == qRgb(81, 235, 63);
             return strokes > 200;
         };
-        QVERIFY2(testaudio::waitFor(loaded, 30000), "the file did not load");
+        QVERIFY2(QTest::qWaitFor(loaded, 30000), "the file did not load");
         QVERIFY(QFile::exists(work + "/temp.wav"));
         click(window, m_at[Play].center());
         QTest::qWait(1300);

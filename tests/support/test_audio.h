@@ -1,5 +1,4 @@
-// Test audio made by FFmpeg, what FFmpeg decodes of a file, and waiting on a condition while the
-// event loop runs.
+// Test audio made by FFmpeg, and what FFmpeg decodes of a file.
 #pragma once
 
 #include <QProcess>
@@ -51,11 +50,6 @@ inline Audio decode(const QString& path, const QStringList& outputOptions = {}) 
 // Seconds of sound a player gets out of the file at that rate.
 inline double decodedSeconds(const QString& path, int rate) {
     return double(decode(path, {"-ac", "1", "-ar", QString::number(rate)}).frames()) / rate;
-}
-
-// Runs the event loop until the condition holds or the time is up; true when it held.
-template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 10000) {
-    return QTest::qWaitFor(condition, timeoutMs);
 }
 
 } // namespace testaudio
