@@ -1,9 +1,8 @@
-// The audio layer's calls against an output whose clock the test drives, then through the default
-// sink, which under the test services is PulseAudio's null sink.
+// The audio layer's calls on an output whose clock the test drives, then on PulseAudio's null sink.
 #include "audio/mod_bass.h"
 #include "audio/mod_bass_fx.h"
 #include "audio/null_audio_output.h"
-#include "tests/support/table.h"
+#include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 
 #include <QTemporaryDir>
@@ -31,7 +30,7 @@ class TestAudioLayer : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     const QByteArray m_ramp = ramp(kSecond);
-    QString m_rampPath;
+    const QString m_rampPath = write(m_dir.filePath("ramp.wav"), wav(44100, 2, m_ramp));
     NullAudioOutput* m_output = nullptr;
 
     // Plays up to bytes (fewer when the data end first) and returns what was heard.
@@ -59,7 +58,6 @@ class TestAudioLayer : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { m_rampPath = write(m_dir.filePath("ramp.wav"), wav(44100, 2, m_ramp)); }
     void init() {
         setAudioOutputFactory([this] {
             auto output = std::make_unique<NullAudioOutput>(kBuffer);

@@ -1,7 +1,6 @@
-// The whole program as a person uses it on the Xvfb display, with a home and a PulseAudio of its
-// own, from a copy of the build and installed read-only.
+// The whole program on the Xvfb display, as a copy of the build and installed read-only.
 #include "app/form1.h"
-#include "tests/support/test_audio.h"
+#include "tests/support/test_support.h"
 
 #include <QSettings>
 

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary DESTDIR under /usr and packs it with CPack, and checks what a
-# desktop relies on: exactly the files of installed_files.txt, of their kinds, in the tree and the
-# package, the entry and metadata passing the distribution's validators, the package's dependencies
-# both computed from the binaries and named for what is loaded at run time, and no lintian errors.
+# Installs the build under /usr in a temporary DESTDIR and packs it with CPack; checks exactly the
+# files of installed_files.txt in both, the distribution's validators on the entry and metadata, the
+# package's dependencies (computed, and named for what is loaded at run time) and lintian.
 # Usage: install_layout.sh BUILD_DIR
 set -uo pipefail
 root=$(mktemp -d)

@@ -1,11 +1,10 @@
 // The waveform scan of WAV files, and the names a drop accepts.
 #include "audio/media_selection.h"
 #include "audio/wave_scan.h"
-#include "tests/support/table.h"
+#include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace wavbytes;
 using Points = std::vector<std::int32_t>;

@@ -1,5 +1,4 @@
-// WAV files built byte by byte, for the readers that must find (or refuse) their data: chunks of
-// our choosing and a counting ramp whose every sample tells where it lies.
+// WAV files built byte by byte: chunks of our choosing and a ramp whose samples say where they lie.
 #pragma once
 
 #include <QByteArray>

@@ -8,8 +8,7 @@
 #include "app/settings_store.h"
 #include "app/working_folder.h"
 #include "audio/mod_bass.h"
-#include "tests/support/table.h"
-#include "tests/support/test_audio.h"
+#include "tests/support/test_support.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,6 +1,5 @@
 // The transcoder's pure logic, then the real program (codec.dll) judged on decoded samples.
-#include "tests/support/table.h"
-#include "tests/support/test_audio.h"
+#include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 #include "transcoder/options.h"
 #include "transcoder/output_file.h"
@@ -357,13 +356,12 @@ private Q_SLOTS:
         const QString numbers = QString("\n  ours:   exit %1, %2\n  ffmpeg: %3\n  stderr: %4")
                                     .arg(o.ours.exitCode)
                                     .arg(o.mine.text(), o.theirs.text(), o.ours.errors);
-        const QString left = "left behind: " + o.leftover.join(", ");
+        QVERIFY2(o.leftover.isEmpty(), qPrintable("left behind: " + o.leftover.join(", ")));
         if (c.kind == "reject") {
             const QStringList lines = o.ours.errors.split('\n');
             QVERIFY2(o.ours.exitCode > 0 && lines.size() == 1 && lines[0].startsWith("codec: "),
                      qPrintable(numbers));
-            QVERIFY2(o.leftover.isEmpty() && !QFile::exists(src(c.name() + "/ours.wav")),
-                     qPrintable(left));
+            QVERIFY(!QFile::exists(src(c.name() + "/ours.wav")));
         } else if (c.kind == "export") {
             QVERIFY2(o.ours.exitCode == 0 && o.mine.rate == c.outRate() &&
                          o.mine.channels == c.channels,
@@ -408,7 +406,6 @@ private Q_SLOTS:
                      qPrintable("length" + numbers));
             // The resampler's last samples come out: the tone lasts to the very end.
             QVERIFY2(o.mine.endPeak >= o.theirs.endPeak / 2, qPrintable("end" + numbers));
-            QVERIFY2(o.leftover.isEmpty(), qPrintable(left));
         }
     }
 

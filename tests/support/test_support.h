@@ -1,11 +1,18 @@
-// Test audio made by FFmpeg, and what FFmpeg decodes of a file.
+// What several suites need: a table's columns, test audio made by FFmpeg and what it decodes.
 #pragma once
 
 #include <QProcess>
 #include <QTest>
 #include <QtEndian>
 
+#include <array>
 #include <vector>
+
+// columns<QString, int>({"name", "count"})
+template <typename... T> void columns(const std::array<const char*, sizeof...(T)>& names) {
+    std::size_t i = 0;
+    (QTest::addColumn<T>(names[i++]), ...);
+}
 
 namespace testaudio {
 
