@@ -78,13 +78,6 @@ private Q_SLOTS:
                  "The transcoder crashed while saving the cut.");
     }
 
-    void split() {
-        QCOMPARE(splitCommandLine("\"/opt/a b/coder.exe\" -i \"/in/my song.mp3\"  \"/out/é.wav\""),
-                 QStringList({"/opt/a b/coder.exe", "-i", "/in/my song.mp3", "/out/é.wav"}));
-        QCOMPARE(splitCommandLine("a\"b c\"d \"\""), QStringList({"ab cd", ""}));
-        QCOMPARE(splitCommandLine("   "), QStringList());
-    }
-
     // The exit code and the last line on standard error; no shell ever sees the line, and the
     // "progress" lines on standard output are handed on, held between 0 and 1.
     void runs_data() {

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs a test from a copy of itself beside a copy of codec.dll in a temporary program folder, so
-# that what the window writes into its program folder (temp.wav, coder.exe) stays out of the build.
+# Runs a test from a copy beside a copy of codec.dll in a temporary program folder, so that what
+# the window writes there (temp.wav, coder.exe) stays out of the build.
 # Usage: in_program_copy.sh TEST CODEC [TEST_ARGUMENTS...]
 folder=$(mktemp -d "${TMPDIR:-/tmp}/quillet-program-XXXXXX") || exit 1
 trap 'rm -rf "$folder"' EXIT
