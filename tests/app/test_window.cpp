@@ -36,6 +36,7 @@ bool processNaming(const QString& text) {
 class TestWindow : public QObject {
     Q_OBJECT
     WindowFixture f;
+    int m_outputsMade = 0; // audio outputs set up since the window opened
 
     QStringList written() const { return QDir(f.out()).entryList(QDir::Files | QDir::Hidden); }
     // The slider's selection and maximum, and the two mark labels.
@@ -89,7 +90,6 @@ class TestWindow : public QObject {
         QApplication::sendEvent(f.window->txtAudioFile, &drop);
         return enter.isAccepted();
     }
-    int m_outputsMade = 0;
 
 private Q_SLOTS:
     void initTestCase() {

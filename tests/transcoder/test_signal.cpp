@@ -207,11 +207,11 @@ bool makeInput(const Case& c, const QString& folder, const QString& in) {
         encoder += {"-metadata", "title=tone"};
     if (!tone(in, c.format == "flac-lying" ? 48000 : c.rate, c.channels, 2, encoder))
         return false;
-    QFile f(in); // STREAMINFO's rate at byte 18 says 24000 Hz over 48 kHz frames
-    if (c.format == "flac-lying")
+    QFile f(in);
+    if (c.format == "flac-lying") // STREAMINFO's rate at byte 18 says 24000 Hz over 48 kHz frames
         return f.open(QIODevice::ReadWrite) && f.seek(18) &&
                f.write(QByteArray::fromHex("05dc")) == 2;
-    return c.format != "wav-truncated" || f.resize(100000);
+    return c.format != "wav-truncated" || f.resize(100000); // ends inside its data
 }
 
 Outcome work(const Case& c, const QString& folder, const QString& source) {
