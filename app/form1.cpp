@@ -311,6 +311,8 @@ void Form1::connectHandlers() {
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Slider1, &SelectionSlider::mouseDown, this, &Form1::Slider1_MouseDown);
     connect(Slider1, &SelectionSlider::mouseUp, this, &Form1::Slider1_MouseUp);
+    connect(Slider1, &SelectionSlider::seekRequested, this, &Form1::Slider1_Seek);
+    connect(Slider1, &SelectionSlider::overviewResized, this, &Form1::showWaveOverview);
     connect(PicWave, &WaveView::mouseDown, this, &Form1::PicWave_MouseDown);
     connect(cmdPlay, &QPushButton::clicked, this, &Form1::cmdPlay_Click);
     connect(cmdPause, &QPushButton::clicked, this, &Form1::cmdPause_Click);
@@ -320,15 +322,18 @@ void Form1::connectHandlers() {
     connect(cmdEndCut, &QPushButton::clicked, this, &Form1::cmdEndCut_Click);
     connect(cmdSaveTo, &QPushButton::clicked, this, &Form1::cmdSaveTo_Click);
     connectShareHandlers();
-    txtAudioFile->setAcceptDrops(true);
-    txtAudioFile->installEventFilter(this);
+    // The strip invites a drop in its tool tip, and takes one as the file box does.
+    for (QWidget* target : {static_cast<QWidget*>(txtAudioFile), static_cast<QWidget*>(PicWave)}) {
+        target->setAcceptDrops(true);
+        target->installEventFilter(this);
+    }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TabControl1 && event->type() == QEvent::MouseMove)
         resetPointer();
-    // The file box takes file drops itself, never as text.
-    if (watched == txtAudioFile) {
+    // The file box takes file drops itself, never as text; the strip takes them as it does.
+    if (watched == txtAudioFile || watched == PicWave) {
         switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {

@@ -66,8 +66,14 @@ public:
     void Timer2_Timer();
     void Slider1_MouseDown();
     void Slider1_MouseUp();
+    // A second the user chose on the slider by its keys or an accessibility tool.
+    void Slider1_Seek(int seconds);
+    // The window's seek keys (Left, Right, Home, End); false when the key does not seek here.
+    bool seekByKey(int key);
     void DrawWaveData();
     void PicWave_MouseDown(double x);
+    // The slider's picture of the whole file, drawn again from the point arrays.
+    void showWaveOverview();
 
     // Marks, the output folder and the export.
     void cmdBeginCut_Click();
@@ -183,6 +189,12 @@ private:
     void clearMarks();
     // The marked stretch is set and not empty.
     bool stretchMarked() const;
+    // Where a selection's playback ends: the end mark, or the end of the data before it.
+    std::uint64_t selectionEndBytes() const;
+    // Moves playback to the second (clamped to the file) and shows it at once.
+    void seekTo(double seconds);
+    // After a seek: the slider and the time label show the new place, Play goes on from it.
+    void showSeek();
 
     void enterSaving();
     void leaveSaving();

@@ -1,6 +1,6 @@
 // The window's keyboard and its accessible names: the tool bar's shortcuts and mnemonics, the
-// transport keys, focus rules for the picture buttons, their tool tips, and the status line's
-// name kept in step with its text.
+// transport and seek keys, focus rules for the picture buttons, their tool tips, and the status
+// line's name kept in step with its text.
 #include "app/form1.h"
 
 #include "app/mnemonics.h"
@@ -9,9 +9,56 @@
 #include "audio/mod_bass.h"
 #include "cutter/mod_shell32.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 
 #include <utility>
+
+namespace {
+
+// A control that keeps these keys for itself: a text box and a list move in their text or
+// items, the slider seeks by its own keys. The file box only shows the loaded file: there the
+// keys seek (Shift with them still selects its text). The page tabs, which have the focus when
+// the window opens, change pages by Ctrl+Tab and their Alt keys instead.
+bool keepsSeekKeys(const QWidget* focused) {
+    const auto* line = qobject_cast<const QLineEdit*>(focused);
+    return (line && !line->isReadOnly()) || qobject_cast<const QAbstractSpinBox*>(focused) ||
+           qobject_cast<const QTextEdit*>(focused) ||
+           qobject_cast<const QPlainTextEdit*>(focused) ||
+           qobject_cast<const QComboBox*>(focused) ||
+           qobject_cast<const QAbstractItemView*>(focused) ||
+           qobject_cast<const QAbstractSlider*>(focused);
+}
+
+// Takes the seek keys before the focused control does, which would otherwise move the focus
+// with them (a button) or ignore them.
+class SeekKeyFilter final : public QObject {
+public:
+    explicit SeekKeyFilter(Form1* window) : QObject(window), m_window(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (static_cast<QWidget*>(watched)->window() != m_window ||
+            QApplication::activeModalWidget() != nullptr ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        if (const QWidget* focused = QApplication::focusWidget(); focused && keepsSeekKeys(focused))
+            return false;
+        return m_window->seekByKey(key->key());
+    }
+
+private:
+    Form1* m_window;
+};
+
+} // namespace
 
 void Form1::setupKeysAndAccess() {
     // A click leaves the keyboard focus where it was, so Space never presses the last button
@@ -77,6 +124,10 @@ void Form1::setupKeysAndAccess() {
         TabControl1->widget(i)->setAccessibleName(captionWithoutMnemonic(TabControl1->tabText(i)));
     if (cmdSaveTo->toolTip().isEmpty())
         cmdSaveTo->setToolTip(QStringLiteral("Choose the output folder"));
+
+    Slider1->setToolTip(QStringLiteral("Position (Left, Right: a second back or on; Home: the "
+                                       "start; End: the last second)"));
+    qApp->installEventFilter(new SeekKeyFilter(this));
 
     connect(ProgressBar1, &QProgressBar::valueChanged, this, &Form1::syncStatusName);
     syncStatusName();

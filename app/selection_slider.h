@@ -1,9 +1,12 @@
 // The position slider: whole seconds of the loaded file, with a marked stretch (selection start
-// and length in seconds) painted as a band of its own colour across the groove, under the handle.
-// Mouse press and release are reported as their own signals, wherever on the slider they happen.
+// and length in seconds) painted as a band of its own colour across the groove, under the handle,
+// and a picture of the whole file under both. Mouse press and release are reported as their own
+// signals, wherever on the slider they happen; a value the user sets any other way (the slider's
+// keys, the wheel, an accessibility tool) is reported as a seek.
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QRect>
 #include <QSlider>
 
@@ -29,16 +32,31 @@ public:
     // A negative length is kept at 0.
     void setSelLength(int seconds);
 
+    // Where the file's picture lies: across the handle centre's travel, as high as the handle.
+    QRect overviewRect() const;
+    // The picture of the whole file, drawn into overviewRect(); a null image shows none.
+    void setOverview(QImage image);
+    const QImage& overview() const { return m_overview; }
+    // Sets the value as the user's own choice: reported by seekRequested.
+    void setValueAsUser(int seconds);
+
 Q_SIGNALS:
     void mouseDown();
     void mouseUp();
+    // The user moved the value to this second other than by dragging with the mouse.
+    void seekRequested(int seconds);
+    // overviewRect() changed size: the picture wants drawing again.
+    void overviewResized();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     int m_selStartSeconds = 0;
     int m_selLengthSeconds = 0;
+    bool m_mousePressed = false;
+    QImage m_overview;
 };

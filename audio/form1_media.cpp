@@ -143,6 +143,7 @@ void Form1::LoadMedia(QString FileName) {
         nMarkLast = nWaveLast;
         nWavePos = 0;
         DrawWaveData();
+        showWaveOverview();
 
         QDir::setCurrent(QCoreApplication::applicationDirPath());
         BASS_StreamFree(static_cast<DWORD>(hStream));
@@ -189,6 +190,7 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
     nMarkFirst = 0;
     nMarkLast = 0;
     PicWave->setImage(QImage());
+    showWaveOverview();
     Slider1->setValue(0);
     Slider1->setMaximum(0);
     clearMarks();

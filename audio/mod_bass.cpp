@@ -24,15 +24,20 @@ public:
     }
     qint64 readBytes() const { return m_readBytes; }
     void setReadBytes(qint64 bytes) { m_readBytes = bytes; }
+    // Nothing at or after this byte of the data is handed out.
+    qint64 endBytes() const { return m_endBytes; }
+    void setEndBytes(qint64 bytes) {
+        m_endBytes = std::clamp<qint64>(bytes, 0, m_info.dataLengthBytes);
+    }
     bool atData() const { return m_file.isOpen(); }
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override {
-        return m_info.dataLengthBytes - m_readBytes + QIODevice::bytesAvailable();
+        return std::max<qint64>(m_endBytes - m_readBytes, 0) + QIODevice::bytesAvailable();
     }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override {
-        const qint64 want = std::min(maxSize, m_info.dataLengthBytes - m_readBytes);
+        const qint64 want = std::min(maxSize, m_endBytes - m_readBytes);
         if (want <= 0 || !m_file.seek(m_info.dataOffsetBytes + m_readBytes))
             return 0;
         const qint64 got = m_file.read(data, want);
@@ -46,6 +51,7 @@ private:
     QFile m_file;
     WavInfo m_info;
     qint64 m_readBytes = 0;
+    qint64 m_endBytes = m_info.dataLengthBytes;
 };
 
 struct Channel {
@@ -146,12 +152,14 @@ void stopOutput(Channel& channel) {
     layer().playing = 0;
 }
 
-// The natural end: everything was handed over and nothing is left to be heard.
+// The end of the data, or the end position set on the channel: everything up to it was handed
+// over and nothing is left to be heard.
 void noticeEnd(Channel& channel) {
-    if (channel.state == BASS_ACTIVE_PLAYING &&
-        channel.source->readBytes() >= channel.info.dataLengthBytes &&
-        layer().output->bufferedBytes() == 0) {
-        channel.positionBytes = channel.info.dataLengthBytes;
+    if (channel.state != BASS_ACTIVE_PLAYING)
+        return;
+    const qint64 end = channel.source->endBytes();
+    if (channel.source->readBytes() >= end && layer().output->bufferedBytes() == 0) {
+        channel.positionBytes = end;
         stopOutput(channel);
     }
 }
@@ -262,7 +270,7 @@ bool BASS_ChannelPlay(DWORD handle, bool restart) {
     } else if (channel->state == BASS_ACTIVE_STOPPED) {
         // A stream that played to its end starts again from the beginning.
         const qint64 from =
-            channel->positionBytes >= channel->info.dataLengthBytes ? 0 : channel->positionBytes;
+            channel->positionBytes >= channel->source->endBytes() ? 0 : channel->positionBytes;
         startAt(handle, *channel, from);
     }
     return true;
@@ -324,6 +332,21 @@ bool BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD) {
         layer().output->suspend();
         channel->state = BASS_ACTIVE_PAUSED;
     }
+    return true;
+}
+
+bool BASS_ChannelSetEndPosition(DWORD handle, QWORD pos) {
+    auto channel = find(handle);
+    if (!channel || !channel->source)
+        return false;
+    // An output that found the old end has stopped asking for data: it starts again where it is.
+    const bool ranDry = channel->state != BASS_ACTIVE_STOPPED &&
+                        channel->source->readBytes() >= channel->source->endBytes();
+    const qint64 length = channel->info.dataLengthBytes;
+    const qint64 bytes = pos >= QWORD(length) ? length : qint64(pos);
+    channel->source->setEndBytes(bytes - bytes % channel->info.bytesPerFrame());
+    if (ranDry)
+        BASS_ChannelSetPosition(handle, QWORD(heardBytes(*channel)), BASS_POS_BYTE);
     return true;
 }
 

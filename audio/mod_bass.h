@@ -57,6 +57,10 @@ QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
 // False (and nothing moves) for a position past the end or an unknown handle.
 bool BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);
+// Playback stops by itself once the byte `pos` is reached, as at the end of the data, and Play
+// from there starts again at 0; a position at or past the end ((QWORD)-1) plays to the end again.
+// Play Selection's end mark, exact to the sample.
+bool BASS_ChannelSetEndPosition(DWORD handle, QWORD pos);
 // Seconds; negative for an unknown handle.
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 // Bytes, rounded down to a whole frame; (QWORD)-1 for an unknown handle.

@@ -112,6 +112,20 @@ int main(int argc, char* argv[]) {
                 loadMedian, convertMedian, loadMedian / convertMedian);
     std::printf("load to Ready          %7.2f s   ffmpeg -f wav    %7.2f s   ratio %.2f x\n",
                 loadMedian, median(ffmpeg), loadMedian / median(ffmpeg));
+    // The slider's picture of the whole file: built once per load and per resize, against a
+    // redraw of the strip, which happens on every 10-ms point the play line moves.
+    const auto buildOverview = [&] {
+        std::vector<double> builds;
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            window.showWaveOverview();
+            builds.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        return median(builds);
+    };
+    std::printf("slider overview built  %7.3f ms median (%d points)\n", buildOverview(),
+                window.nWaveLast + 1);
     if (qEnvironmentVariableIsSet("QUILLET_BENCH_LOAD_ONLY"))
         return 0;
 
@@ -125,6 +139,16 @@ int main(int argc, char* argv[]) {
     }
     std::printf("DrawWaveData           %7.3f ms median per call (%zu calls)\n", median(draws),
                 draws.size());
+    std::vector<double> repaints;
+    for (int i = 0; i < 200; ++i) {
+        window.Slider1->setValue(i % std::max(1, window.Slider1->maximum()));
+        QElapsedTimer timer;
+        timer.start();
+        window.Slider1->repaint();
+        repaints.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::printf("slider repaint         %7.3f ms median with the overview (%zu repaints)\n",
+                median(repaints), repaints.size());
 
     window.cmdStop_Click();
     window.cmdPlay_Click();

@@ -1,5 +1,6 @@
 // Play, Pause, Stop and Play Selection; the two timers that keep the slider, the time labels and
-// the play line in step with the stream; the slider's press and release; the waveform strip.
+// the play line in step with the stream; seeks by the slider, the strip and the keys; the
+// waveform strip and the slider's picture of the whole file.
 #include "app/form1.h"
 
 #include "app/format_time.h"
@@ -8,6 +9,8 @@
 #include "app/wave_view.h"
 #include "app/working_folder.h"
 #include "audio/mod_bass.h"
+#include "playback/seek_keys.h"
+#include "playback/wave_overview.h"
 #include "playback/wave_render.h"
 
 #include <QFile>
@@ -38,6 +41,12 @@ void seekSeconds(DWORD handle, double seconds) {
                             BASS_POS_BYTE);
 }
 
+QWORD bytesAt(DWORD handle, double seconds) {
+    return BASS_ChannelSeconds2Bytes(handle, seconds) & 0xFFFFFFFFu;
+}
+
+constexpr QWORD kNoEnd = ~QWORD(0);
+
 } // namespace
 
 void Form1::cmdPlay_Click() {
@@ -50,6 +59,8 @@ void Form1::cmdPlay_Click() {
     // A press on the slider may have left the interval at 0; the position is shown ten times a
     // second again.
     Timer1->start(100);
+    // Past the end mark of a selection that was playing, on to the end of the file.
+    BASS_ChannelSetEndPosition(static_cast<DWORD>(hStream), kNoEnd);
     BASS_ChannelPlay(static_cast<DWORD>(hStream), bRestart);
     bPlaySelection = false;
 }
@@ -62,6 +73,7 @@ void Form1::cmdPause_Click() {
 void Form1::cmdStop_Click() {
     const auto handle = static_cast<DWORD>(hStream);
     BASS_ChannelStop(handle);
+    BASS_ChannelSetEndPosition(handle, kNoEnd);
     Slider1->setValue(0);
     seekSeconds(handle, Slider1->value());
     bRestart = true;
@@ -75,15 +87,28 @@ void Form1::cmdPlaySelection_Click() {
     if (!stretchMarked())
         return;
     const auto handle = static_cast<DWORD>(hStream);
+    // The layer stops on the end mark's own sample; Timer1 then rewinds as Stop does.
+    BASS_ChannelSetEndPosition(handle, selectionEndBytes());
     BASS_ChannelPlay(handle, true);
     seekSeconds(handle, Slider1->selStart());
     bPlaySelection = true;
+    Timer1->start(100);
+}
+
+QWORD Form1::selectionEndBytes() const {
+    const auto handle = static_cast<DWORD>(hStream);
+    return std::min(bytesAt(handle, Slider1->selStart() + Slider1->selLength()),
+                    BASS_ChannelGetLength(handle, BASS_POS_BYTE));
 }
 
 void Form1::Timer1_Timer() {
     const auto handle = static_cast<DWORD>(hStream);
-    if (BASS_ChannelIsActive(handle) == BASS_ACTIVE_STOPPED)
+    if (BASS_ChannelIsActive(handle) == BASS_ACTIVE_STOPPED) {
+        // A selection that played to its end mark.
+        if (bPlaySelection && BASS_ChannelGetPosition(handle, BASS_POS_BYTE) == selectionEndBytes())
+            cmdStop_Click();
         return;
+    }
     const std::int16_t length = roundSeconds(lengthSeconds(handle));
     Slider1->setMaximum(length);
     Slider1->setValue(roundSeconds(positionSeconds(handle)));
@@ -91,8 +116,6 @@ void Form1::Timer1_Timer() {
     lblTotalTime->setText(FormatTime(length));
     if (bMarking)
         Slider1->setSelLength(Slider1->value() - Slider1->selStart());
-    if (bPlaySelection && Slider1->value() >= Slider1->selStart() + Slider1->selLength())
-        cmdStop_Click();
 }
 
 void Form1::Timer2_Timer() {
@@ -116,17 +139,57 @@ void Form1::Slider1_MouseUp() {
         Slider1->setValue(0);
         return;
     }
-    seekSeconds(static_cast<DWORD>(hStream), Slider1->value());
     Timer1->start(100);
+    seekTo(Slider1->value());
+}
+
+void Form1::Slider1_Seek(int seconds) {
+    if (hStream != 0 && mediaLoaded())
+        seekTo(seconds);
+}
+
+bool Form1::seekByKey(int key) {
+    if (hStream == 0 || m_loading || !mediaLoaded())
+        return false;
+    const auto handle = static_cast<DWORD>(hStream);
+    const int second = seekKeySecond(key, roundSeconds(positionSeconds(handle)),
+                                     lastWholeSecond(lengthSeconds(handle)));
+    if (second < 0)
+        return false;
+    seekTo(second);
+    return true;
+}
+
+void Form1::seekTo(double seconds) {
+    const auto handle = static_cast<DWORD>(hStream);
+    seekSeconds(handle, std::clamp(seconds, 0.0, lengthSeconds(handle)));
+    showSeek();
+}
+
+void Form1::showSeek() {
+    const auto handle = static_cast<DWORD>(hStream);
+    Slider1->setMaximum(roundSeconds(lengthSeconds(handle)));
+    Slider1->setValue(roundSeconds(positionSeconds(handle)));
+    lblTime->setText(FormatTime(Slider1->value()));
     if (bMarking)
         Slider1->setSelLength(Slider1->value() - Slider1->selStart());
+    // Play goes on from the place the user chose, not from the start.
     bRestart = false;
 }
 
 void Form1::DrawWaveData() {
-    WaveFrame frame = renderWave(aWaveTop, aWaveBottom, nWaveLast, nWavePos, PicWave->size());
+    // Right of the frame's edge nothing shows: the file's end stands at the last visible column.
+    const int visibleWidth =
+        std::min(PicWave->width(), ScrollFrame->contentsRect().right() + 1 - PicWave->x());
+    WaveFrame frame = renderWave(aWaveTop, aWaveBottom, nWaveLast, nWavePos,
+                                 QSize(std::max(visibleWidth, 1), PicWave->height()));
     nWaveOffset = frame.placement.offset;
     PicWave->setImage(std::move(frame.image));
+}
+
+void Form1::showWaveOverview() {
+    Slider1->setOverview(
+        renderWaveOverview(aWaveTop, aWaveBottom, nWaveLast, Slider1->overviewRect().size()));
 }
 
 void Form1::PicWave_MouseDown(double x) {
@@ -136,6 +199,5 @@ void Form1::PicWave_MouseDown(double x) {
     seekSeconds(handle, (x + nWaveOffset) / 100.0);
     nWavePos = static_cast<std::int32_t>(std::nearbyint(x + nWaveOffset));
     DrawWaveData();
-    Slider1->setMaximum(roundSeconds(lengthSeconds(handle)));
-    Slider1->setValue(roundSeconds(positionSeconds(handle)));
+    showSeek();
 }

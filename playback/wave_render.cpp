@@ -26,7 +26,8 @@ void horizontalLine(QImage& image, int y, int fromX, int toX, QRgb colour) {
 
 WaveFrame renderWave(std::span<const std::int32_t> top, std::span<const std::int32_t> bottom,
                      std::int32_t lastPoint, std::int32_t position, QSize size, QRgb background) {
-    WaveFrame frame{QImage(size, QImage::Format_RGB32), placeWaveWindow(position, lastPoint)};
+    WaveFrame frame{QImage(size, QImage::Format_RGB32),
+                    placeWaveWindow(position, lastPoint, size.width() - 1)};
     QImage& image = frame.image;
     image.fill(background);
     const std::int32_t offset = frame.placement.offset;

@@ -21,7 +21,8 @@ struct WaveFrame {
 
 // The strip of `size` pixels for the play line at point `position`; points 0..lastPoint of top
 // and bottom (pixel rows, 64 = silence) are drawn. Whatever lies right of or below the image is
-// clipped. Lines run from their first pixel up to, not including, their end pixel.
+// clipped; the image's last column is the strip's last visible one, where the file's end stands.
+// Lines run from their first pixel up to, not including, their end pixel.
 WaveFrame renderWave(std::span<const std::int32_t> top, std::span<const std::int32_t> bottom,
                      std::int32_t lastPoint, std::int32_t position, QSize size,
                      QRgb background = kWaveBackground);

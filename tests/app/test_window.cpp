@@ -124,7 +124,8 @@ private Q_SLOTS:
             {"txtAudioFile", " Please open media first or drag & drop the audio file here",
              "Filename", ""},
             {"PicWave", "", "Waveform", "Drag and drop audio file here"},
-            {"Slider1", "", "Position", ""},
+            {"Slider1", "", "Position",
+             "Position (Left, Right: a second back or on; Home: the start; End: the last second)"},
             {"ProgressBar1", " Ready", "Ready", ""},
             {"Frame3", "Time", "Time", ""},
             {"Frame4", "Total Time", "Total Time", ""},
@@ -403,8 +404,8 @@ private Q_SLOTS:
 
     // Play after Stop, or while playing, starts at 0; after Pause the position holds, the slider
     // and labels show it and nothing is drawn, and Play goes on from there. A press in the strip
-    // after Stop keeps Play's start at 0, a release on the slider moves it to the slider's second,
-    // and a press in a scrolled strip lands on the point under it.
+    // or a release on the slider after Stop moves Play's start there and shows its second at
+    // once, and a press in a scrolled strip lands on the point under it.
     void transport() {
         Form1& w = *f.window;
         f.steps("load=tone.wav,cmdStop");
@@ -428,12 +429,12 @@ private Q_SLOTS:
         QVERIFY(f.playState() == BASS_ACTIVE_STOPPED && seconds() == 0 && w.nWavePos == 0);
         QCOMPARE(w.lblTime->text() + QString::number(w.Slider1->value()), "00:00:000");
         w.PicWave_MouseDown(300);
-        QVERIFY(w.nWavePos == 300 && seconds() == 3.0);
+        QVERIFY(w.nWavePos == 300 && seconds() == 3.0 && w.lblTime->text() == "00:00:03");
         w.cmdPlay_Click();
-        QVERIFY(seconds() < 0.5);
+        QVERIFY(seconds() >= 3.0 && seconds() < 3.5);
         f.steps("cmdStop,slide=20");
+        QCOMPARE(w.lblTime->text(), "00:00:20");
         QTRY_VERIFY_WITH_TIMEOUT(w.nWavePos == 2000, 10000);
-        QCOMPARE(w.lblTime->text(), "00:00:00");
         w.cmdPlay_Click();
         QVERIFY(seconds() >= 20.0 && seconds() < 20.5);
         w.cmdPause_Click();
@@ -443,7 +444,7 @@ private Q_SLOTS:
         QCOMPARE(seconds(), 21.5);
         QCOMPARE(w.Slider1->value(), 22); // rounded to the even second
         // Between the marks the selection grows with the position; Play Selection plays from the
-        // begin, and Timer1 stops it, rewinding to 0, once the position rounds to the end.
+        // begin to the end mark, then Timer1 rewinds to 0.
         f.steps("cmdStop,slide=10,cmdBeginCut,cmdPlay");
         QTRY_VERIFY_WITH_TIMEOUT(w.Slider1->value() == 11, 10000);
         QCOMPARE(w.Slider1->selLength(), 1);
@@ -462,24 +463,32 @@ private Q_SLOTS:
     }
 
     // The play line's column and the point drawn at column 0, for the line at point `position` of
-    // a file whose last point is `last`; the ticks stand under the points they mark.
+    // a file whose last point is `last`, on a strip `width` columns wide; the ticks stand under
+    // the points they mark. Over the last 350 points the file's end stands at the last column.
     void placement_data() {
-        columns<int, int, int, int>({"position", "last", "column", "offset"});
-        const int rows[][4] = {{349, 5000, 349, 0},     {350, 5000, 350, 0},
-                               {2155, 5000, 350, 1805}, {800, 500, 800, 0},
-                               {900, 999, 900, 0},      {650, 1000, 350, 300},
-                               {651, 1000, 651, 0},     {4650, 5000, 350, 4300},
-                               {4651, 5000, 651, 4000}, {5000, 5000, 1000, 4000}};
+        columns<int, int, int, int, int>({"position", "last", "width", "column", "offset"});
+        const int rows[][5] = {{349, 5000, 1001, 349, 0},     {350, 5000, 1001, 350, 0},
+                               {2155, 5000, 1001, 350, 1805}, {800, 500, 1001, 800, 0},
+                               {900, 999, 1001, 900, 0},      {650, 1000, 1001, 350, 300},
+                               {651, 1000, 1001, 651, 0},     {4650, 5000, 1001, 350, 4300},
+                               {4651, 5000, 1001, 651, 4000}, {5000, 5000, 1001, 1000, 4000},
+                               {4650, 5000, 698, 350, 4300},  {4651, 5000, 698, 348, 4303},
+                               {5000, 5000, 698, 697, 4303},  {2155, 5000, 698, 350, 1805},
+                               {550, 900, 698, 550, 0},       {551, 900, 698, 348, 203},
+                               {900, 900, 698, 697, 203},     {500, 697, 698, 500, 0},
+                               {5000, 5000, 1200, 1000, 4000}};
         for (const auto& r : rows)
-            QTest::addRow("%d of %d", r[0], r[1]) << r[0] << r[1] << r[2] << r[3];
+            QTest::addRow("%d of %d in %d", r[0], r[1], r[2])
+                << r[0] << r[1] << r[2] << r[3] << r[4];
     }
     void placement() {
         QFETCH(int, position);
         QFETCH(int, last);
+        QFETCH(int, width);
         QFETCH(int, column);
         QFETCH(int, offset);
         const std::vector<std::int32_t> flat(last + 1, 64);
-        const WaveFrame frame = renderWave(flat, flat, last, position, QSize(1001, 128));
+        const WaveFrame frame = renderWave(flat, flat, last, position, QSize(width, 128));
         QCOMPARE(frame.image.pixel(column, 0), kYellow);
         QCOMPARE(frame.placement.offset, offset);
         const int second = (100 - offset % 100) % 100; // the column of the first whole second

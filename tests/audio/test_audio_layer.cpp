@@ -49,6 +49,7 @@ class TestAudioLayer : public QObject {
             {"pause", [&](qint64) { BASS_ChannelPause(h); }},
             {"stop", [&](qint64) { BASS_ChannelStop(h); }},
             {"seek", [&](qint64 at) { BASS_ChannelSetPosition(h, QWORD(at), BASS_POS_BYTE); }},
+            {"until", [&](qint64 at) { BASS_ChannelSetEndPosition(h, QWORD(at)); }},
             {"hear", [&](qint64 bytes) { hear(bytes ? bytes : kStep), position(h); }},
             {"look", [&](qint64) { position(h); }},
             {"tick", [&](qint64 ms) { m_output->tick(ms * 1000000); }},
@@ -93,6 +94,11 @@ private Q_SLOTS:
             {"play,end", kStopped, kSecond},
             {"play,end,play", kPlaying, 0},
             {"play,end,seek=88200,play", kPlaying, 88200},
+            // An end position stops playback on its own frame, as the end of the data does.
+            {"until=88201,seek=44100,play,end", kStopped, 88200},
+            {"until=88200,play,hear,pause,play,end", kStopped, 88200},
+            {"until=88200,play,end,play", kPlaying, 0},
+            {"until=88200,play,end,until=-1,play", kPlaying, 88200},
             {"play,hear,tick=10", kPlaying, kStep + 1764},
             {"play,hear,tick=10000", kPlaying, kStep + kBuffer},
             {"play,hear,tick=10,pause,tick=50", kPaused, kStep + 1764},
@@ -108,6 +114,11 @@ private Q_SLOTS:
         QFETCH(QString, steps);
         QFETCH(qint64, at);
         const HSTREAM h = openTempo(m_rampPath);
+        if (steps.startsWith("until=88201,seek=44100")) {
+            // Exactly the stretch is heard, not a frame more.
+            run(h, "until=88201,seek=44100,play");
+            QCOMPARE(hear(kSecond), m_ramp.mid(44100, 44100));
+        }
         run(h, steps);
         QTEST(BASS_ChannelIsActive(h), "state");
         QCOMPARE(position(h), QWORD(at));

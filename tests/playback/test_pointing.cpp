@@ -1,0 +1,213 @@
+// Where the user points, the window plays: the marked stretch heard whole from the null sink's
+// monitor, seeks by the strip, the slider, the keys and a screen reader that stick, the play line
+// in sight to a long file's end, the whole file on the slider, and drops on the strip.
+#include "app/format_time.h"
+#include "app/wave_view.h"
+#include "playback/wave_overview.h"
+#include "tests/support/window_fixture.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QMimeData>
+
+#include <cmath>
+
+namespace {
+constexpr QRgb kYellow = qRgb(255, 255, 0);
+
+// The seconds from the first to the last sample above a tenth of full scale, in 16-bit mono at
+// 44100 Hz; -1 when nothing sounded.
+double soundingSeconds(const QByteArray& pcm) {
+    const auto* samples = reinterpret_cast<const qint16*>(pcm.constData());
+    const qsizetype count = pcm.size() / 2;
+    qsizetype first = -1, last = -1;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (std::abs(samples[i]) > 3277) {
+            first = first < 0 ? i : first;
+            last = i;
+        }
+    }
+    return first < 0 ? -1 : double(last - first + 1) / 44100;
+}
+
+// The columns of the picture where the play line stands.
+QList<int> yellowColumns(const QImage& image) {
+    QList<int> found;
+    for (int x = 0; x < image.width(); ++x)
+        if (image.pixel(x, 1) == kYellow)
+            found << x;
+    return found;
+}
+} // namespace
+
+class TestPointing : public QObject {
+    Q_OBJECT
+    WindowFixture f;
+
+    double seconds() const {
+        const auto h = DWORD(f.window->hStream);
+        return BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE));
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(testaudio::tone(f.path("tone.wav"), 44100, 2, 30));
+        QVERIFY(testaudio::tone(f.path("minute.wav"), 44100, 2, 60));
+        // Loud for five seconds, then silent for five.
+        QVERIFY(
+            testaudio::tone(f.path("half.wav"), 44100, 2, 10, {}, "0.9*sin(2*PI*440*t)*lt(t,5)"));
+    }
+    void init() {
+        if (!f.open())
+            QSKIP("No audio output device (start the test services first)");
+    }
+    void cleanup() { f.close(); }
+
+    // Recorded from the null sink's monitor, a selection of 2 s to 5 s sounds for 3 s: the
+    // layer stops on the end mark's sample, and then the window rewinds as Stop does.
+    void selectionSoundsWhole() {
+        Form1& w = *f.window;
+        f.steps("load=tone.wav,at=2,cmdBeginCut,at=5,cmdEndCut");
+        QProcess recorder;
+        recorder.start("parec", {"--device=null.monitor", "--raw", "--format=s16le", "--rate=44100",
+                                 "--channels=1", "--latency-msec=20"});
+        QVERIFY(recorder.waitForStarted());
+        QTest::qWait(300);
+        w.cmdPlaySelection_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.bPlaySelection, 15000);
+        QTest::qWait(300);
+        recorder.terminate();
+        QVERIFY(recorder.waitForFinished());
+        const double heard = soundingSeconds(recorder.readAllStandardOutput());
+        QVERIFY2(heard > 2.98 && heard < 3.1, qPrintable(QString::number(heard)));
+        QVERIFY(w.bRestart && seconds() == 0 && w.Slider1->value() == 0);
+    }
+
+    // After the steps the time label and the slider show the second at once, and Play starts
+    // there. "strip=X" presses the strip at X, "key=K" types K to the focused control,
+    // "reader=S" sets the slider's value as a screen reader does.
+    void seeks_data() {
+        columns<QString, int>({"steps", "second"});
+        const std::pair<const char*, int> rows[] = {
+            {"cmdStop,strip=400", 4},
+            {"cmdStop,slide=20", 20},
+            {"cmdPlay,cmdPause,strip=500", 5},
+            {"strip=400,cmdStop", 0},
+            {"cmdStop,key=Right,key=Right", 2},
+            {"key=Right,key=Left,key=Left", 0},
+            {"key=End", 29},
+            {"key=End,key=Right", 29},
+            {"key=End,key=Home", 0},
+            {"focus=cmdPlay,key=Right", 1},
+            {"focus=txtAudioFile,key=End", 29},
+            {"focus=Slider1,key=PgUp", 10},
+            {"focus=Slider1,key=Right,key=Right,key=Left", 1},
+            {"reader=12", 12},
+            {"page=1,focus=txtOutputFolder,key=Right,key=End", 0},
+            {"page=1,focus=cboChannels,key=Right", 0},
+        };
+        for (const auto& [steps, second] : rows)
+            QTest::newRow(steps) << QString::fromLatin1(steps) << second;
+    }
+    void seeks() {
+        QFETCH(QString, steps);
+        QFETCH(int, second);
+        Form1& w = *f.window;
+        f.steps("load=tone.wav");
+        for (const QString& step : steps.split(u',')) {
+            const QString value = step.section(u'=', 1);
+            if (step.startsWith("strip="))
+                w.PicWave_MouseDown(value.toDouble());
+            else if (step.startsWith("key="))
+                f.type(QKeySequence(value));
+            else if (step.startsWith("reader="))
+                QAccessible::queryAccessibleInterface(w.Slider1)->valueInterface()->setCurrentValue(
+                    value.toInt());
+            else
+                f.steps(step);
+        }
+        QCOMPARE(w.lblTime->text(), FormatTime(second));
+        QCOMPARE(w.Slider1->value(), second);
+        w.cmdPlay_Click();
+        QVERIFY2(seconds() >= second && seconds() < second + 0.4,
+                 qPrintable(QString::number(seconds())));
+    }
+
+    // In a minute's file the play line stays in sight over the last seconds, at the column the
+    // placement gives for the strip's visible width, and a press on the last visible column
+    // seeks to the end of the file.
+    void lineInSightToTheEnd() {
+        Form1& w = *f.window;
+        f.steps("load=minute.wav");
+        const int visible = w.ScrollFrame->contentsRect().right() + 1 - w.PicWave->x();
+        const int lastColumn = std::min(w.PicWave->width(), visible) - 1;
+        for (const int point : {5600, 5650, 5651, 5800, 5999, 6000}) {
+            BASS_ChannelSetPosition(w.hStream, BASS_ChannelSeconds2Bytes(w.hStream, point / 100.0),
+                                    BASS_POS_BYTE);
+            QTRY_COMPARE(w.nWavePos, point);
+            const int expected = point <= 5650 ? 350 : point - 6000 + lastColumn;
+            QCOMPARE(yellowColumns(w.ScrollFrame->grab().toImage()), QList<int>{expected});
+        }
+        w.PicWave_MouseDown(lastColumn);
+        QCOMPARE(seconds(), 60.0);
+        w.PicWave_MouseDown(lastColumn - 100);
+        QCOMPARE(seconds(), 59.0);
+    }
+
+    // Over a file loud for its first half and silent for its second, the slider shows the
+    // waveform's picture under the first half only; it is drawn again to a new width.
+    void overview() {
+        Form1& w = *f.window;
+        f.steps("load=half.wav");
+        const QRect area = w.Slider1->overviewRect();
+        const QImage with = w.Slider1->grab().toImage();
+        w.Slider1->setOverview(QImage());
+        const QImage without = w.Slider1->grab().toImage();
+        const auto differs = [&](double from, double to) {
+            int columns = 0;
+            for (int x = area.left() + int(from * area.width());
+                 x < area.left() + to * area.width(); ++x) {
+                for (int y = area.top(); y <= area.bottom(); ++y) {
+                    if (with.pixel(x, y) != without.pixel(x, y)) {
+                        ++columns;
+                        break;
+                    }
+                }
+            }
+            return columns;
+        };
+        const int half = area.width() / 2;
+        QVERIFY2(differs(0.1, 0.48) > half * 0.7, qPrintable(QString::number(differs(0.1, 0.48))));
+        QCOMPARE(differs(0.52, 1.0), 0);
+        w.showWaveOverview();
+        w.resize(w.width() - 120, w.height());
+        QTRY_VERIFY(w.Slider1->overviewRect().width() < area.width());
+        const QSize size = w.Slider1->overviewRect().size();
+        QCOMPARE(w.Slider1->overview(),
+                 renderWaveOverview(w.aWaveTop, w.aWaveBottom, w.nWaveLast, size));
+    }
+
+    // A file dropped on the strip opens as on the file box; a name of another kind is refused
+    // with the file box's message.
+    void dropOnStrip() {
+        Form1& w = *f.window;
+        const auto drop = [&](const QString& file) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(file)});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(w.PicWave, &enter);
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(w.PicWave, &dropped);
+            return enter.isAccepted();
+        };
+        QVERIFY(drop(f.path("notes.ogg")));
+        QCOMPARE(f.messages.value(0).text, "Invalid audio file.");
+        QVERIFY(drop(f.path("half.wav")));
+        QCOMPARE(w.txtAudioFile->text() + " " + w.lblTotalTime->text(),
+                 f.path("half.wav") + " 00:00:10");
+        QCOMPARE(w.nWaveLast, 1000);
+    }
+};
+
+QTEST_MAIN(TestPointing)
+#include "test_pointing.moc"
