@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config clang-format
   qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-image-formats-plugins
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libavcodec-extra
-  pulseaudio pulseaudio-utils xvfb xauth xdotool x11-apps
+  pulseaudio pulseaudio-utils xvfb xauth xdotool x11-apps openbox at-spi2-core python3-pyatspi dbus
   ffmpeg sox espeak-ng fonts-liberation time procps
   librsvg2-bin dpkg-dev desktop-file-utils appstream lintian
   "$@"
