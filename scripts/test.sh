@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors, starts the services the tests need
+# Installs what is missing, builds (warnings as errors, the same build scripts/run.sh starts), starts the services the tests need
 # (PulseAudio with a null sink, Xvfb), runs the whole suite through CTest and stops the services.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-QUILLET_WERROR=ON bash scripts/build.sh
+bash scripts/build.sh
 source scripts/services.sh
 quillet_services_start
 cd build
