@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds (warnings as errors, the same build scripts/run.sh starts), starts the services the tests need
-# (PulseAudio with a null sink, Xvfb), runs the whole suite through CTest and stops the services.
+# Installs what is missing, builds (warnings as errors; the build scripts/run.sh starts), starts
+# the services the tests need (PulseAudio with a null sink, Xvfb), runs the whole suite through
+# CTest and stops the services.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
