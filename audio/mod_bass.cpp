@@ -2,6 +2,7 @@
 
 #include "audio/audio_output.h"
 #include "audio/mod_bass_fx.h"
+#include "audio/position_clock.h"
 #include "audio/wav_file.h"
 
 #include <QFile>
@@ -62,13 +63,7 @@ struct Channel {
     qint64 positionBytes = 0;
     bool playable = false;
     DWORD sourceHandle = 0;
-    // While playing, the heard position moves on with the output's clock between the output's
-    // own updates: it stood at anchorBytes when the clock read anchorNs. lastOutputBytes is the
-    // output's own figure when last seen (-1: not yet in this run), lastBytes the last reported.
-    qint64 anchorBytes = 0;
-    qint64 anchorNs = 0;
-    qint64 lastOutputBytes = -1;
-    qint64 lastBytes = 0;
+    PositionClock clock;
 };
 
 struct Layer {
@@ -97,52 +92,22 @@ QAudioFormat formatOf(const WavInfo& info) {
     return format;
 }
 
-// A correction larger than this is a stall or a jump of the output, taken at once; smaller ones
-// are spread over the next steps so the play line never jumps.
-constexpr qint64 kResyncMs = 100;
-
 qint64 heardBytes(Channel& channel) {
     if (channel.state != BASS_ACTIVE_PLAYING || !layer().output)
         return channel.positionBytes; // stopped, or held exactly where Pause found it
     const AudioOutput& output = *layer().output;
-    const qint64 handed =
-        std::min<qint64>(channel.source->readBytes(), channel.info.dataLengthBytes);
-    const qint64 outputBytes =
-        std::clamp<qint64>(channel.source->readBytes() - output.bufferedBytes(),
-                           channel.positionBytes, channel.info.dataLengthBytes);
-    const qint64 now = output.clockNs();
-    const qint64 bytesPerSecond = qint64(channel.info.sampleRate) * channel.info.bytesPerFrame();
-    // Until the output first moves in this run (a sink may stall a few hundred ms at its
-    // start) the position holds; its first move sets the clock.
-    if (channel.lastOutputBytes < 0 || channel.lastOutputBytes == channel.positionBytes) {
-        channel.anchorBytes = std::max(outputBytes, channel.lastBytes);
-        channel.anchorNs = now;
-        channel.lastOutputBytes = outputBytes;
-    }
-    qint64 estimate =
-        channel.anchorBytes + ((now - channel.anchorNs) * bytesPerSecond + 500000000) / 1000000000;
-    if (outputBytes != channel.lastOutputBytes) {
-        const qint64 error = outputBytes - estimate;
-        // Small errors are worked off a millisecond a step, below what a 10-ms tick shows.
-        const qint64 slew = bytesPerSecond / 1000;
-        const qint64 correction = std::abs(error) > bytesPerSecond * kResyncMs / 1000
-                                      ? error
-                                      : std::clamp(error / 4, -slew, slew);
-        channel.anchorBytes += correction;
-        estimate += correction;
-        channel.lastOutputBytes = outputBytes;
-    }
-    // Never backwards while playing, never past what the output was given.
-    qint64 heard = std::clamp(estimate, channel.lastBytes, std::max(channel.lastBytes, handed));
-    heard -= heard % channel.info.bytesPerFrame();
-    channel.lastBytes = std::max(channel.lastBytes, heard);
-    return channel.lastBytes;
+    const qint64 read = channel.source->readBytes();
+    const qint64 outputBytes = std::clamp<qint64>(
+        read - output.bufferedBytes(), channel.positionBytes, channel.info.dataLengthBytes);
+    return channel.clock.heard(outputBytes, std::min<qint64>(read, channel.info.dataLengthBytes),
+                               output.clockNs(),
+                               qint64(channel.info.sampleRate) * channel.info.bytesPerFrame(),
+                               channel.info.bytesPerFrame());
 }
 
 // Starts the clock afresh from the position the channel stands at.
 void restartClock(Channel& channel) {
-    channel.lastOutputBytes = -1;
-    channel.lastBytes = channel.positionBytes;
+    channel.clock.restart(channel.positionBytes);
 }
 
 void stopOutput(Channel& channel) {
