@@ -8,6 +8,7 @@
 #include "app/wave_view.h"
 #include "audio/mod_bass.h"
 #include "cutter/mod_shell32.h"
+#include "playback/transport_keys.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
@@ -160,16 +161,21 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     const bool repeat = event->isAutoRepeat();
     switch (event->key()) {
     case Qt::Key_Space: {
-        const DWORD state = BASS_ChannelIsActive(static_cast<DWORD>(hStream));
-        const bool playing = state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_STALLED;
         if (repeat)
             break;
-        if (!playing && state == BASS_ACTIVE_PAUSED && bPlaySelection && cmdPlay->isEnabled()) {
-            // A paused selection goes on to its end mark, as it was playing.
+        const DWORD state = BASS_ChannelIsActive(static_cast<DWORD>(hStream));
+        switch (spaceAction(state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_STALLED,
+                            state == BASS_ACTIVE_PAUSED, bPlaySelection, cmdPlay->isEnabled())) {
+        case SpaceAction::ResumeSelection:
             Timer1->start(100);
             BASS_ChannelPlay(static_cast<DWORD>(hStream), false);
-        } else {
-            (playing ? cmdPause : cmdPlay)->click();
+            break;
+        case SpaceAction::Pause:
+            cmdPause->click();
+            break;
+        case SpaceAction::Play:
+            cmdPlay->click();
+            break;
         }
         break;
     }

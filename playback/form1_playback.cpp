@@ -9,7 +9,7 @@
 #include "app/wave_view.h"
 #include "app/working_folder.h"
 #include "audio/mod_bass.h"
-#include "playback/seek_keys.h"
+#include "playback/transport_keys.h"
 #include "playback/wave_overview.h"
 #include "playback/wave_render.h"
 

@@ -1,5 +1,6 @@
-// The keys that move playback from anywhere in the window: a second back or on, the start, the
-// last second. Seconds are whole, as the slider shows them.
+// What the transport keys do, as pure decisions: Space plays, pauses or resumes a paused
+// selection; the seek keys move a second back or on, to the start or to the last second
+// (seconds are whole, as the slider shows them).
 #pragma once
 
 #include <Qt>
@@ -27,4 +28,17 @@ constexpr int seekKeySecond(int key, int currentSecond, int lastSecond) {
     default:
         return -1;
     }
+}
+
+enum class SpaceAction { Play, Pause, ResumeSelection };
+
+// Space presses Pause while the stream plays (a stall counts as playing) and Play otherwise; a
+// paused selection goes on to its end mark instead of playing on past it, while Play is there
+// to press.
+constexpr SpaceAction spaceAction(bool playing, bool paused, bool playSelection, bool playEnabled) {
+    if (playing)
+        return SpaceAction::Pause;
+    if (paused && playSelection && playEnabled)
+        return SpaceAction::ResumeSelection;
+    return SpaceAction::Play;
 }
