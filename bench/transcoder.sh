@@ -6,7 +6,9 @@
 #   3. a 20-minute stretch of the same WAV to MP3 at 48000 Hz (resampled), the same line for both;
 #   4. a 60-minute 24-bit 48 kHz FLAC converted to WAV (the window's temp.wav is 44100 Hz, so
 #      codec.dll resamples; ffmpeg is measured with the plain line and with -ar 44100);
-#   5. peak memory of each run.
+#   5. peak memory of each run;
+#   6. the 30-second cut of 1. with the tags and a 1.3 MB cover beside temp.wav (the companion a
+#      conversion leaves), against the same cut with none.
 # Each run is repeated RUNS times (default 5) and the median is reported.
 # Usage: bash bench/transcoder.sh [BUILD_DIR]   (default: build/)
 set -euo pipefail
@@ -64,6 +66,21 @@ long_ours=$(measure "$codec" -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 19
 long_ff=$(measure ffmpeg -y -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 192k -ar 48000 -ac 2 \
   "$work/ff48.mp3")
 
+# The companion of a tagged file's conversion, moved beside the long temp.wav.
+ffmpeg -v error -y -f lavfi -i "color=gray:s=720x720,format=rgb24,noise=alls=100:allf=u" \
+  -frames:v 1 "$work/cover.png"
+ffmpeg -v error -y -f lavfi -i "sine=d=2" -i "$work/cover.png" -map 0 -map 1 -c:v copy \
+  -disposition:v attached_pic -metadata title=Title -metadata artist=Artist -metadata album=Album \
+  -c:a libmp3lame "$work/tagged.mp3"
+"$codec" -i "$work/tagged.mp3" -f wav "$work/tagged.wav" >/dev/null
+cover_bytes=$(stat -c %s "$work/cover.png")
+cut_plain=$(measure "$codec" -i "$work/temp.wav" -t 00:00:30 -ss 00:59:00 -ab 192 -ar 44100 -ac 2 \
+  "$work/plain.mp3")
+mv "$work/tagged.wav.tags" "$work/temp.wav.tags"
+cut_tagged=$(measure "$codec" -i "$work/temp.wav" -t 00:00:30 -ss 00:59:00 -ab 192 -ar 44100 -ac 2 \
+  "$work/tagged-cut.mp3")
+rm "$work/temp.wav.tags"
+
 echo "median of $runs runs"
 report "60-min MP3 -> WAV" "$conv_ours" "$conv_ff"
 report "60-min MP3 -> WAV, codec.dll on one core" "$conv_one" "$conv_ff"
@@ -73,3 +90,7 @@ report "the same, codec.dll on one core" "$flac_one" "$flac_ff"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss after -i)" "$cut_ours" "$cut_ff_after"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss before -i)" "$cut_ours" "$cut_ff_before"
 report "20-min stretch -> MP3 at 48000 Hz" "$long_ours" "$long_ff"
+printf '%-44s %6.3f s against %6.3f s without: %.3fx (cover %d bytes, cut %d against %d bytes)\n' \
+  "30-s cut -> MP3 with tags and cover" "${cut_tagged% *}" "${cut_plain% *}" \
+  "$(awk "BEGIN{print ${cut_tagged% *} / ${cut_plain% *}}")" "$cover_bytes" \
+  "$(stat -c %s "$work/tagged-cut.mp3")" "$(stat -c %s "$work/plain.mp3")"
