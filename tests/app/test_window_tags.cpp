@@ -1,5 +1,6 @@
 // Tags through the real window: the opened file's tags and cover reach its cuts, and go with
 // temp.wav, so that a file opened after a tagged one gives cuts without them.
+#include "app/startup.h"
 #include "tests/support/wav_bytes.h"
 #include "tests/support/window_fixture.h"
 
@@ -48,16 +49,23 @@ private Q_SLOTS:
     void cleanup() { f.close(); }
 
     // Each step opens a file and, when it loads, saves seconds 1 to 3 as MP3: the cut carries
-    // the tags of the file open at the time. A failed load and the close take the tags away.
+    // the tags of the file open at the time. The last file's tags are gone as soon as a load
+    // starts, and with the close.
     void tagsFollowTheOpenedFile() {
         Form1& w = *f.window;
         w.txtOutputFolder->setText(f.out());
         w.cboOutputFormat->setCurrentText("MP3");
         w.chkAutoOpen->setChecked(false);
         const QString companion = tempWavPath() + ".tags";
+        QList<bool> whileLoading; // the companion there at each load's first progress
+        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
+            if (value == 1 && w.ProgressBar1->format() == " Loading...Please Wait.")
+                whileLoading << QFile::exists(companion);
+        });
         for (const QString name : {"tagged.mp3", "plain.wav", "tagged.mp3", "bad.mp3"}) {
             f.messages.clear();
             f.steps("load=" + name);
+            QCOMPARE(whileLoading.takeFirst(), false);
             QCOMPARE(QFile::exists(companion), name == "tagged.mp3");
             if (name == "bad.mp3") {
                 QCOMPARE(f.messages.value(0).title, "Error Loading Media");
@@ -76,6 +84,19 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(companion));
         w.close();
         QVERIFY(!QFile::exists(companion) && !QFile::exists(tempWavPath()));
+    }
+
+    // Start-up removes what a run that ended abruptly left: temp.wav, its companions and the
+    // transcoder's temporaries of them.
+    void startupRemovesCompanions() {
+        const QString folder = f.path("leftovers");
+        QVERIFY(QDir().mkpath(folder));
+        const QStringList left{"temp.wav", "temp.wav.tags", "temp.wav.source",
+                               ".temp.wav.tags.part-a1B2c3", ".temp.wav.part-x9Y8z7"};
+        for (const QString& name : left)
+            wavbytes::write(folder + "/" + name, "left");
+        removeLeftovers(folder);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 
