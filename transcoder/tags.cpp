@@ -63,8 +63,8 @@ void put32be(std::string& out, std::uint32_t v) {
         out.push_back(static_cast<char>(v >> (8 * i)));
 }
 
-// A text in one of ID3v2.3's two encodings, led by its encoding byte when `lead` is set:
-// ISO-8859-1 where every letter fits, else UTF-16 with a byte-order mark.
+// A text in one of ID3v2.3's two encodings, with the byte that names it: ISO-8859-1 (0) where
+// every letter fits, else UTF-16 with a byte-order mark (1).
 struct Id3Text {
     char encoding;
     std::string bytes;
@@ -89,6 +89,7 @@ Id3Text id3Text(std::string_view utf8) {
     return {1, bytes};
 }
 
+// The frame's header; its body follows.
 void id3Frame(std::string& out, const char* id, const std::string& body) {
     out.append(id, 4);
     put32be(out, static_cast<std::uint32_t>(body.size()));
@@ -119,7 +120,7 @@ void riffText(std::string& out, const char* id, std::string_view text) {
         out.push_back('\0');
 }
 
-// Reads the companion's integers and strings, failing on anything past its end.
+// Reads little-endian integers and sized strings, failing on anything past the end.
 class Reader {
 public:
     explicit Reader(std::string_view bytes) : bytes_(bytes) {}
