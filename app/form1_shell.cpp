@@ -176,6 +176,8 @@ void Form1::Form_QueryUnload() {
     const QString tempWav = tempWavPath();
     if (QFile::exists(tempWav))
         QFile::remove(tempWav);
+    for (const QString& companion : convertedWavCompanions(tempWav))
+        QFile::remove(companion);
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }

@@ -61,4 +61,8 @@ void removeLeftovers(const QString& folder) {
     QFile::remove(tempWavIn(folder));
     QFile::remove(dir.filePath(QStringLiteral("coder.exe")));
     removePartFiles(tempWavIn(folder));
+    for (const QString& companion : convertedWavCompanions(tempWavIn(folder))) {
+        QFile::remove(companion);
+        removePartFiles(companion);
+    }
 }

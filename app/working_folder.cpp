@@ -37,3 +37,7 @@ QString tempWavIn(const QString& folder) {
 QString tempWavPath() {
     return tempWavIn(workingFolder());
 }
+
+QStringList convertedWavCompanions(const QString& wavPath) {
+    return {wavPath + QStringLiteral(".tags"), wavPath + QStringLiteral(".source")};
+}

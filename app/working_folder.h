@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // True when a file can be created in folder (it is tried, not guessed from permission bits).
 bool folderWritable(const QString& folder);
@@ -22,3 +23,6 @@ QString workingFolder();
 // temp.wav in folder, and in the working folder: the one place its name meets a path.
 QString tempWavIn(const QString& folder);
 QString tempWavPath();
+// What a conversion writes beside its WAV (the source's tags and cover, the source's identity),
+// each removed with that WAV: wavPath followed by ".tags" and ".source".
+QStringList convertedWavCompanions(const QString& wavPath);

@@ -81,6 +81,8 @@ void Form1::reinitialiseAudio() {
     QCoreApplication::processEvents();
     if (!QFile::remove(tempWavPath()) && QFile::exists(tempWavPath()))
         fail(QStringLiteral("Can't delete %1.").arg(tempWavPath()));
+    for (const QString& companion : convertedWavCompanions(tempWavPath()))
+        QFile::remove(companion);
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     QDir::setCurrent(QCoreApplication::applicationDirPath());
@@ -181,7 +183,8 @@ void Form1::LoadMedia(QString FileName) {
 void Form1::abandonLoad(const QString& text, const QString& title) {
     BASS_StreamFree(static_cast<DWORD>(hStream));
     hStream = 0;
-    QFile::remove(tempWavPath());
+    for (const QString& file : QStringList(tempWavPath()) + convertedWavCompanions(tempWavPath()))
+        QFile::remove(file);
     aWaveTop.clear();
     aWaveBottom.clear();
     nWaveLast = 0;

@@ -77,7 +77,8 @@ std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorL
                                 QStringLiteral(" -f wav ") + quoted(outputPath);
     const std::int32_t exitCode = ShellAndWait(commandLine, SW_HIDE, errorLine, onProgress);
     if (exitCode == kShellWaitEnded)
-        removePartFiles(outputPath);
+        for (const QString& path : QStringList(outputPath) + convertedWavCompanions(outputPath))
+            removePartFiles(path);
     removeCoder();
     return exitCode;
 }

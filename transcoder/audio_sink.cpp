@@ -2,6 +2,7 @@
 
 #include "transcoder/av_handles.h"
 #include "transcoder/platform.h"
+#include "transcoder/tags_av.h"
 #include "transcoder/wav_writer.h"
 
 #include <algorithm>
@@ -21,16 +22,17 @@ namespace {
 
 class WavSink final : public AudioSink {
 public:
-    WavSink(int fd, const std::string& path, int sampleRate, int channels)
-        : writer_(fd, path, sampleRate, channels) {}
+    WavSink(int fd, const std::string& path, int sampleRate, int channels, const Tags* tags)
+        : writer_(fd, path, sampleRate, channels), trailer_(tags ? riffInfoChunk(*tags) : "") {}
     int sampleFormat() const override { return AV_SAMPLE_FMT_S16; }
     void write(const std::uint8_t* const* planes, int frames) override {
         writer_.write(reinterpret_cast<const std::int16_t*>(planes[0]), frames);
     }
-    void finish() override { writer_.finish(); }
+    void finish() override { writer_.finish(trailer_); }
 
 private:
     WavWriter writer_;
+    std::string trailer_; // the tags' LIST chunk after the data
 };
 
 // The muxer's file: writes and seeks through the descriptor it was given. The ASF muxer seeks
@@ -114,7 +116,7 @@ EncoderChoice encoderFor(Container container) {
 // Encoder and muxer; an AVAudioFifo cuts the incoming audio into the encoder's frame size.
 class EncoderSink final : public AudioSink {
 public:
-    EncoderSink(int fd, const std::string& path, const EncodeSettings& settings)
+    EncoderSink(int fd, const std::string& path, const EncodeSettings& settings, const Tags* tags)
         : path_(path), output_(fd), packet_(makePacket()), frame_(makeFrame()) {
         const EncoderChoice choice = encoderFor(settings.container);
         const AVCodec* codec = avcodec_find_encoder_by_name(choice.encoder);
@@ -151,6 +153,7 @@ public:
             throw std::runtime_error("cannot set up the output stream: " + avErrorText(rc));
         muxer_->pb = output_.get();
         muxer_->flags |= AVFMT_FLAG_CUSTOM_IO;
+        addTags(muxer_.get(), settings.container, tags ? *tags : Tags{});
         if (int rc = avformat_write_header(muxer_.get(), nullptr); rc < 0)
             throw std::runtime_error("cannot write '" + path + "': " + avErrorText(rc));
 
@@ -241,11 +244,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioSink> makeSink(int fd, const std::string& path,
-                                    const EncodeSettings& settings) {
+std::unique_ptr<AudioSink> makeSink(int fd, const std::string& path, const EncodeSettings& settings,
+                                    const Tags* tags) {
     if (settings.container == Container::Wav)
-        return std::make_unique<WavSink>(fd, path, settings.sampleRate, settings.channels);
-    return std::make_unique<EncoderSink>(fd, path, settings);
+        return std::make_unique<WavSink>(fd, path, settings.sampleRate, settings.channels, tags);
+    return std::make_unique<EncoderSink>(fd, path, settings, tags);
 }
 
 } // namespace transcoder

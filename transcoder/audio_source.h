@@ -25,6 +25,10 @@ public:
     // Moves to startSample; frames returned afterwards may begin a little before it.
     void seek(std::int64_t startSample);
 
+    // The demuxer and the audio stream's index, for what the file holds besides its audio.
+    const AVFormatContext* container() const { return format_.get(); }
+    int streamIndex() const { return streamIndex_; }
+
     // The share of the file read so far, from 0 to 1 (0 when its size is unknown).
     double readFraction() const;
 

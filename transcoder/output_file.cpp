@@ -10,18 +10,32 @@ namespace transcoder {
 
 namespace {
 
-// The temporary of the run, for the signal handler; one output per process.
-volatile std::sig_atomic_t gTemporaryFd = -1;
-char gTemporaryPath[4096] = {};
+// The temporaries of the run, for the signal handler: the output and, for a conversion, the
+// companion beside it.
+constexpr int kSlots = 2;
+volatile std::sig_atomic_t gTemporaryFd[kSlots] = {-1, -1};
+char gTemporaryPath[kSlots][4096] = {};
 
 constexpr char kPartSuffix[] = ".part-XXXXXX";
 
-void announce(int fd, const std::string& path) {
-    gTemporaryFd = -1;
-    if (path.size() >= sizeof gTemporaryPath)
-        return;
-    std::memcpy(gTemporaryPath, path.c_str(), path.size() + 1);
-    gTemporaryFd = fd;
+// Takes a free slot (-1 when none is, or the path is too long to keep).
+int announce(int fd, const std::string& path) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (gTemporaryFd[slot] >= 0)
+            continue;
+        if (path.size() >= sizeof gTemporaryPath[slot])
+            return -1;
+        std::memcpy(gTemporaryPath[slot], path.c_str(), path.size() + 1);
+        gTemporaryFd[slot] = fd;
+        return slot;
+    }
+    return -1;
+}
+
+void withdraw(int& slot) {
+    if (slot >= 0)
+        gTemporaryFd[slot] = -1;
+    slot = -1;
 }
 
 std::string folderOf(const std::string& path) {
@@ -73,7 +87,7 @@ TemporaryOutput::TemporaryOutput(const std::string& target) : target_(target) {
 }
 
 TemporaryOutput::~TemporaryOutput() {
-    gTemporaryFd = -1;
+    withdraw(slot_);
     // Only our own file: whatever else took the name is not ours to remove.
     if (!committed_ && file_.valid() && platform::sameFile(file_.get(), path_.c_str()))
         platform::removeFile(path_.c_str());
@@ -87,7 +101,8 @@ void TemporaryOutput::create() {
                                  "': " + std::strerror(errno));
     file_ = std::move(file);
     path_ = path;
-    announce(file_.get(), path_);
+    withdraw(slot_);
+    slot_ = announce(file_.get(), path_);
 }
 
 // Something else was put under the temporary's name (our file is then nameless): carry our
@@ -112,7 +127,7 @@ void TemporaryOutput::reclaim() {
 void TemporaryOutput::commit() {
     if (!platform::sameFile(file_.get(), path_.c_str()))
         reclaim();
-    gTemporaryFd = -1;
+    withdraw(slot_);
     // Closed before the rename: a late write error must fail the run, and Windows cannot
     // rename an open file.
     if (!file_.close()) {
@@ -129,9 +144,11 @@ void TemporaryOutput::commit() {
 }
 
 void removeTemporaryOnSignal() {
-    const int fd = gTemporaryFd;
-    if (fd >= 0 && platform::sameFile(fd, gTemporaryPath))
-        platform::removeFile(gTemporaryPath);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const int fd = gTemporaryFd[slot];
+        if (fd >= 0 && platform::sameFile(fd, gTemporaryPath[slot]))
+            platform::removeFile(gTemporaryPath[slot]);
+    }
 }
 
 } // namespace transcoder

@@ -38,10 +38,11 @@ private:
     std::string pattern_;
     std::string path_;
     platform::FileDescriptor file_;
+    int slot_ = -1; // in the signal handler's list
     bool committed_ = false;
 };
 
-// Removes the temporary of the run in progress, if any; safe to call from a signal handler.
+// Removes the temporaries of the run in progress, if any; safe to call from a signal handler.
 void removeTemporaryOnSignal();
 
 } // namespace transcoder

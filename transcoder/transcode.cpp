@@ -6,6 +6,7 @@
 #include "transcoder/resampler.h"
 #include "transcoder/settings.h"
 #include "transcoder/stretch.h"
+#include "transcoder/tags_av.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -147,6 +148,9 @@ Container chooseContainer(const Request& request) {
 void transcode(const Request& request, std::ostream& notes, const ProgressFn& progress) {
     const Container container = chooseContainer(request);
     AudioSource source(request.input);
+    // A conversion (-f wav) keeps the tags beside its output, a cut writes them into it.
+    const Tags tags = sourceTags(request.input, source.container(), source.streamIndex());
+    const bool conversion = request.format.has_value();
 
     EncodeSettings wanted;
     wanted.container = container;
@@ -171,7 +175,7 @@ void transcode(const Request& request, std::ostream& notes, const ProgressFn& pr
 
     TemporaryOutput temporary(request.output);
     const std::unique_ptr<AudioSink> sink =
-        makeSink(temporary.descriptor(), temporary.path(), settings);
+        makeSink(temporary.descriptor(), temporary.path(), settings, conversion ? nullptr : &tags);
     // The encoder's lead-in comes from the audio just before the stretch (silence before the
     // input's start), and its closing frames from the audio after it.
     const std::int64_t keepFrom = first - sink->leadIn();
@@ -250,7 +254,18 @@ void transcode(const Request& request, std::ostream& notes, const ProgressFn& pr
         throw std::runtime_error("-ss " + formatTime(startMs) + " lies past the end of '" +
                                  request.input + "'");
     sink->finish();
-    temporary.commit();
+    if (!conversion) {
+        temporary.commit();
+        return;
+    }
+    CompanionOutput companion(request.output, tags);
+    companion.commit();
+    try {
+        temporary.commit();
+    } catch (...) {
+        companion.withdraw(); // the earlier WAV stays, without tags that are not its own
+        throw;
+    }
 }
 
 } // namespace transcoder

@@ -35,12 +35,13 @@ std::runtime_error writeError(const std::string& path) {
 
 } // namespace
 
-std::vector<std::uint8_t> wavHeader(int sampleRate, int channels, std::uint32_t dataBytes) {
+std::vector<std::uint8_t> wavHeader(int sampleRate, int channels, std::uint32_t dataBytes,
+                                    std::uint32_t trailerBytes) {
     const std::uint16_t blockAlign = static_cast<std::uint16_t>(channels * 2);
     std::vector<std::uint8_t> h;
     h.reserve(kWavHeaderBytes);
     putTag(h, "RIFF");
-    put32(h, dataBytes + (kWavHeaderBytes - 8));
+    put32(h, dataBytes + trailerBytes + (kWavHeaderBytes - 8));
     putTag(h, "WAVE");
     putTag(h, "fmt ");
     put32(h, 16);
@@ -71,9 +72,11 @@ void WavWriter::write(const std::int16_t* samples, std::int64_t frames) {
     dataBytes_ += bytes;
 }
 
-void WavWriter::finish() {
+void WavWriter::finish(const std::string& trailer) {
+    put(trailer.data(), trailer.size());
     flush();
-    const auto header = wavHeader(sampleRate_, channels_, static_cast<std::uint32_t>(dataBytes_));
+    const auto header = wavHeader(sampleRate_, channels_, static_cast<std::uint32_t>(dataBytes_),
+                                  static_cast<std::uint32_t>(trailer.size()));
     if (!platform::writeAt(fd_, header.data(), header.size(), 0))
         throw writeError(path_);
 }

@@ -11,8 +11,9 @@ namespace transcoder {
 
 constexpr int kWavHeaderBytes = 44;
 
-// The 44 header bytes for dataBytes of 16-bit PCM audio.
-std::vector<std::uint8_t> wavHeader(int sampleRate, int channels, std::uint32_t dataBytes);
+// The 44 header bytes for dataBytes of 16-bit PCM audio followed by trailerBytes of chunks.
+std::vector<std::uint8_t> wavHeader(int sampleRate, int channels, std::uint32_t dataBytes,
+                                    std::uint32_t trailerBytes = 0);
 
 class WavWriter {
 public:
@@ -22,8 +23,10 @@ public:
 
     // Appends interleaved 16-bit samples; frames counts samples per channel.
     void write(const std::int16_t* samples, std::int64_t frames);
-    // Writes what is buffered and patches the sizes into the header; throws on a write failure.
-    void finish();
+    // Writes what is buffered, then the trailer (whole chunks, such as the tags' LIST, which a
+    // reader finds after the data), and patches the sizes into the header; throws on a write
+    // failure.
+    void finish(const std::string& trailer = {});
 
     std::int64_t framesWritten() const { return dataBytes_ / (2 * channels_); }
 

@@ -1,0 +1,104 @@
+// Tags through the real window: the opened file's tags and cover reach its cuts, and go with
+// temp.wav, so that a file opened after a tagged one gives cuts without them.
+#include "app/startup.h"
+#include "tests/support/wav_bytes.h"
+#include "tests/support/window_fixture.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+// The title ffprobe reads, and the bytes of the attached picture.
+QString title(const QString& path) {
+    QProcess p;
+    p.start("ffprobe", {"-v", "error", "-show_entries", "format_tags=title", "-of", "json", path});
+    p.waitForFinished(30000);
+    const QJsonObject format =
+        QJsonDocument::fromJson(p.readAllStandardOutput())["format"].toObject();
+    return format["tags"].toObject()["title"].toString();
+}
+QByteArray cover(const QString& path) {
+    QProcess::execute("ffmpeg", {"-nostdin", "-v", "error", "-y", "-i", path, "-map", "0:v", "-c",
+                                 "copy", "-frames:v", "1", "-f", "image2", path + ".jpg"});
+    QFile f(path + ".jpg");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+class TestWindowTags : public QObject {
+    Q_OBJECT
+    WindowFixture f;
+
+private Q_SLOTS:
+    void initTestCase() {
+        const QString title = QStringLiteral("Тихая ночь — 夜の歌");
+        QVERIFY(testaudio::tone(f.path("plain.wav"), 44100, 2, 5));
+        QVERIFY(
+            QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=red:s=64x64",
+                                         "-frames:v", "1", f.path("cover.jpg")}) == 0);
+        QVERIFY(testaudio::tone(f.path("tagged.mp3"), 44100, 2, 5,
+                                {"-i", f.path("cover.jpg"), "-map", "0", "-map", "1", "-c:v",
+                                 "copy", "-disposition:v", "attached_pic", "-metadata",
+                                 "title=" + title, "-c:a", "libmp3lame"}));
+        wavbytes::write(f.path("bad.mp3"), "only words");
+    }
+    void init() {
+        if (!f.open())
+            QSKIP("No audio output device (start the test services first)");
+    }
+    void cleanup() { f.close(); }
+
+    // Each step opens a file and, when it loads, saves seconds 1 to 3 as MP3: the cut carries
+    // the tags of the file open at the time. The last file's tags are gone as soon as a load
+    // starts, and with the close.
+    void tagsFollowTheOpenedFile() {
+        Form1& w = *f.window;
+        w.txtOutputFolder->setText(f.out());
+        w.cboOutputFormat->setCurrentText("MP3");
+        w.chkAutoOpen->setChecked(false);
+        const QString companion = tempWavPath() + ".tags";
+        QList<bool> whileLoading; // the companion there at each load's first progress
+        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
+            if (value == 1 && w.ProgressBar1->format() == " Loading...Please Wait.")
+                whileLoading << QFile::exists(companion);
+        });
+        for (const QString name : {"tagged.mp3", "plain.wav", "tagged.mp3", "bad.mp3"}) {
+            f.messages.clear();
+            f.steps("load=" + name);
+            QCOMPARE(whileLoading.takeFirst(), false);
+            QCOMPARE(QFile::exists(companion), name == "tagged.mp3");
+            if (name == "bad.mp3") {
+                QCOMPARE(f.messages.value(0).title, "Error Loading Media");
+                continue;
+            }
+            f.steps("at=1,cmdBeginCut,at=3,cmdEndCut");
+            w.CommandBars_Execute(kCmdSaveCuttedAudio);
+            const QString cut = f.out() + QFileInfo(name).completeBaseName() + "_cutted.mp3";
+            QCOMPARE(f.messages.value(0).title, "Done Saved");
+            QCOMPARE(title(cut), name == "tagged.mp3" ? QString("Тихая ночь — 夜の歌") : QString());
+            QCOMPARE(cover(cut), name == "tagged.mp3" ? cover(f.path("tagged.mp3")) : QByteArray());
+            QVERIFY(std::abs(testaudio::decodedSeconds(cut, 8000) - 2) <= 1.0 / 8000);
+            QFile::remove(cut);
+        }
+        f.steps("load=tagged.mp3");
+        QVERIFY(QFile::exists(companion));
+        w.close();
+        QVERIFY(!QFile::exists(companion) && !QFile::exists(tempWavPath()));
+    }
+
+    // Start-up removes what a run that ended abruptly left: temp.wav, its companions and the
+    // transcoder's temporaries of them.
+    void startupRemovesCompanions() {
+        const QString folder = f.path("leftovers");
+        QVERIFY(QDir().mkpath(folder));
+        const QStringList left{"temp.wav", "temp.wav.tags", "temp.wav.source",
+                               ".temp.wav.tags.part-a1B2c3", ".temp.wav.part-x9Y8z7"};
+        for (const QString& name : left)
+            wavbytes::write(folder + "/" + name, "left");
+        removeLeftovers(folder);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+};
+
+QTEST_MAIN(TestWindowTags)
+#include "test_window_tags.moc"
