@@ -2,6 +2,7 @@
 
 #include "transcoder/audio_sink.h"
 #include "transcoder/audio_source.h"
+#include "transcoder/mp3_copy.h"
 #include "transcoder/output_file.h"
 #include "transcoder/resampler.h"
 #include "transcoder/settings.h"
@@ -144,8 +145,14 @@ Container chooseContainer(const Request& request) {
 
 } // namespace
 
-void transcode(const Request& request, std::ostream& notes, const ProgressFn& progress) {
+bool transcode(const Request& request, std::ostream& notes, const ProgressFn& progress) {
     const Container container = chooseContainer(request);
+    if (copyMp3Frames(request, progress))
+        return true;
+    // A conversion keeps a record of its MP3 source for later cuts; the one of an earlier
+    // conversion goes before the new WAV takes its place.
+    const std::optional<FileStamp> inputStamp =
+        request.format ? fileStamp(request.input) : std::nullopt;
     AudioSource source(request.input);
 
     EncodeSettings wanted;
@@ -250,7 +257,12 @@ void transcode(const Request& request, std::ostream& notes, const ProgressFn& pr
         throw std::runtime_error("-ss " + formatTime(startMs) + " lies past the end of '" +
                                  request.input + "'");
     sink->finish();
+    if (request.format)
+        removeSourceRecord(request.output);
     temporary.commit();
+    if (request.format)
+        recordSource(request.input, request.output, inputStamp);
+    return false;
 }
 
 } // namespace transcoder
