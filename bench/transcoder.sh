@@ -6,7 +6,12 @@
 #   3. a 20-minute stretch of the same WAV to MP3 at 48000 Hz (resampled), the same line for both;
 #   4. a 60-minute 24-bit 48 kHz FLAC converted to WAV (the window's temp.wav is 44100 Hz, so
 #      codec.dll resamples; ffmpeg is measured with the plain line and with -ar 44100);
-#   5. peak memory of each run.
+#   5. a 20-minute stretch of the 60-minute 192 kbit/s MP3 cut at its own settings: copied from
+#      its frames (the conversion's record beside the WAV), against the same cut encoded again
+#      (the record moved away) and against ffmpeg's frame copy (-ss ... -t ... -c copy);
+#   6. where each copy starts and how long it is, in samples of FFmpeg's decode against the
+#      source's own, on a 3-minute MP3 of noise (a tone would match at many offsets);
+#   7. peak memory of each run.
 # Each run is repeated RUNS times (default 5) and the median is reported.
 # Usage: bash bench/transcoder.sh [BUILD_DIR]   (default: build/)
 set -euo pipefail
@@ -64,6 +69,43 @@ long_ours=$(measure "$codec" -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 19
 long_ff=$(measure ffmpeg -y -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 192k -ar 48000 -ac 2 \
   "$work/ff48.mp3")
 
+"$codec" -i "$work/long.mp3" -f wav "$work/copy.wav" >/dev/null # and copy.wav.source
+copy_args=(-t 00:20:00 -ss 00:20:00 -ab 192 -ar 44100 -ac 2)
+copy_ours=$(measure "$codec" -i "$work/copy.wav" "${copy_args[@]}" "$work/copied.mp3")
+"$codec" -i "$work/copy.wav" "${copy_args[@]}" "$work/copied.mp3" | grep -qx copied
+mv "$work/copy.wav.source" "$work/record"
+copy_encoded=$(measure "$codec" -i "$work/copy.wav" "${copy_args[@]}" "$work/encoded.mp3")
+mv "$work/record" "$work/copy.wav.source"
+copy_ff=$(measure ffmpeg -y -ss 00:20:00 -t 00:20:00 -i "$work/long.mp3" -c copy "$work/ffcopy.mp3")
+rm -f "$work/copy.wav" "$work/copy.wav.source"
+
+ffmpeg -v error -y -f lavfi -i "aevalsrc=0.4*random(0)|0.4*random(1):s=44100:d=180" \
+  -c:a libmp3lame -b:a 192k "$work/noise.mp3"
+"$codec" -i "$work/noise.mp3" -f wav "$work/noise.wav" >/dev/null
+"$codec" -i "$work/noise.wav" -t 00:00:30 -ss 00:01:00 -ab 192 -ar 44100 -ac 2 \
+  "$work/noise-ours.mp3" | grep -qx copied
+ffmpeg -v error -y -ss 00:01:00 -t 00:00:30 -i "$work/noise.mp3" -c copy "$work/noise-ff.mp3"
+for f in noise noise-ours noise-ff; do
+  ffmpeg -v error -y -i "$work/$f.mp3" -ac 1 -f f32le "$work/$f.f32"
+done
+# Where 64 samples from 1 s into the cut lie in the source, against where they should (60 s in).
+errors=$(python3 - "$work" <<'PY'
+import array, sys
+def load(name):
+    a = array.array("f")
+    with open(f"{sys.argv[1]}/{name}.f32", "rb") as f:
+        a.frombytes(f.read())
+    return a
+src = load("noise")
+for name in ("noise-ours", "noise-ff"):
+    cut, at, want = load(name), 44100, 60 * 44100 + 44100
+    probe = cut[at:at + 64]
+    start = next((off for off in range(-5000, 5001)
+                  if src[want + off:want + off + 64] == probe), None)
+    print(name, "start", "none" if start is None else start, "length", len(cut) - 30 * 44100)
+PY
+)
+
 echo "median of $runs runs"
 report "60-min MP3 -> WAV" "$conv_ours" "$conv_ff"
 report "60-min MP3 -> WAV, codec.dll on one core" "$conv_one" "$conv_ff"
@@ -73,3 +115,7 @@ report "the same, codec.dll on one core" "$flac_one" "$flac_ff"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss after -i)" "$cut_ours" "$cut_ff_after"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss before -i)" "$cut_ours" "$cut_ff_before"
 report "20-min stretch -> MP3 at 48000 Hz" "$long_ours" "$long_ff"
+report "20-min stretch of the MP3, copied vs encoded" "$copy_ours" "$copy_encoded"
+report "the same copy vs ffmpeg -c copy" "$copy_ours" "$copy_ff"
+echo "start and length error in samples, FFmpeg's decode against the source's:"
+echo "$errors"
