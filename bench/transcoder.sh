@@ -14,6 +14,7 @@
 #   7. peak memory of each run.
 # Each run is repeated RUNS times (default 5) and the median is reported.
 # Usage: bash bench/transcoder.sh [BUILD_DIR]   (default: build/)
+#        ONLY=copy bash bench/transcoder.sh      (items 5 and 6 alone)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -26,7 +27,7 @@ trap 'rm -rf "$work"' EXIT
 echo "generating 60 minutes of stereo audio..."
 sox -n -r 44100 -c 2 -b 16 "$work/temp.wav" synth 3600 sine 440 sine 660 vol 0.4
 ffmpeg -v error -y -i "$work/temp.wav" -c:a libmp3lame -b:a 192k "$work/long.mp3"
-sox -n -r 48000 -c 2 -b 24 "$work/deep.flac" synth 3600 sine 440 sine 660 vol 0.4
+[ "${ONLY:-}" = copy ] || sox -n -r 48000 -c 2 -b 24 "$work/deep.flac" synth 3600 sine 440 sine 660 vol 0.4
 
 # measure NAME CMD...: prints the median wall time (s) and the median peak RSS (KiB).
 measure() {
@@ -48,6 +49,7 @@ report() { # label ours theirs
     "$1" "$ot" "$om" "$tt" "$tm" "$(awk "BEGIN{print $ot / $tt}")" "$(awk "BEGIN{print $om / $tm}")"
 }
 
+if [ "${ONLY:-}" != copy ]; then
 conv_ours=$(measure "$codec" -i "$work/long.mp3" -f wav "$work/ours.wav")
 conv_ff=$(measure ffmpeg -y -i "$work/long.mp3" -f wav "$work/ff.wav")
 # The same conversion held to one processor: codec.dll then decodes on one thread.
@@ -68,6 +70,8 @@ long_ours=$(measure "$codec" -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 19
   "$work/ours48.mp3")
 long_ff=$(measure ffmpeg -y -i "$work/temp.wav" -t 00:20:00 -ss 00:00:00 -ab 192k -ar 48000 -ac 2 \
   "$work/ff48.mp3")
+
+fi
 
 "$codec" -i "$work/long.mp3" -f wav "$work/copy.wav" >/dev/null # and copy.wav.source
 copy_args=(-t 00:20:00 -ss 00:20:00 -ab 192 -ar 44100 -ac 2)
@@ -107,6 +111,7 @@ PY
 )
 
 echo "median of $runs runs"
+if [ "${ONLY:-}" != copy ]; then
 report "60-min MP3 -> WAV" "$conv_ours" "$conv_ff"
 report "60-min MP3 -> WAV, codec.dll on one core" "$conv_one" "$conv_ff"
 report "60-min 24-bit 48 kHz FLAC -> WAV" "$flac_ours" "$flac_ff"
@@ -115,6 +120,7 @@ report "the same, codec.dll on one core" "$flac_one" "$flac_ff"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss after -i)" "$cut_ours" "$cut_ff_after"
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss before -i)" "$cut_ours" "$cut_ff_before"
 report "20-min stretch -> MP3 at 48000 Hz" "$long_ours" "$long_ff"
+fi
 report "20-min stretch of the MP3, copied vs encoded" "$copy_ours" "$copy_encoded"
 report "the same copy vs ffmpeg -c copy" "$copy_ours" "$copy_ff"
 echo "start and length error in samples, FFmpeg's decode against the source's:"

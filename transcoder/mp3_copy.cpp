@@ -7,8 +7,11 @@
 #include "transcoder/settings.h"
 #include "transcoder/stretch.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
+#include <tuple>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -88,6 +91,19 @@ void writeFrames(SourceFile& source, const mp3::Layout& layout, const mp3::CopyP
     check(avformat_write_header(muxer.get(), nullptr), path);
 
     const PacketPtr packet = makePacket();
+    std::int64_t written = 0; // packets
+    const auto write = [&](const std::uint8_t* data, int bytes, bool last) {
+        if (av_new_packet(packet.get(), bytes) < 0)
+            throw std::bad_alloc();
+        std::copy_n(data, bytes, packet->data);
+        packet->pts = packet->dts = written * format.samples();
+        packet->duration = format.samples();
+        if (written == 0 || last)
+            markDiscarded(packet.get(), written == 0 ? plan.skip : 0, last ? plan.padding : 0);
+        check(av_write_frame(muxer.get(), packet.get()), path);
+        av_packet_unref(packet.get());
+        ++written;
+    };
     const std::int64_t from = layout.frames[plan.first].offset;
     std::vector<std::uint8_t> chunk;
     std::int64_t chunkAt = 0;
@@ -101,16 +117,12 @@ void writeFrames(SourceFile& source, const mp3::Layout& layout, const mp3::CopyP
             if (source.read(chunkAt, chunk.data(), chunk.size()) != std::int64_t(chunk.size()))
                 throw std::runtime_error("the source MP3 could not be read again");
         }
-        if (av_new_packet(packet.get(), frame.bytes) < 0)
-            throw std::bad_alloc();
-        std::copy_n(chunk.data() + (frame.offset - chunkAt), frame.bytes, packet->data);
-        packet->pts = packet->dts = std::int64_t(i - plan.first) * format.samples();
-        packet->duration = format.samples();
-        if (i == plan.first || i + 1 == plan.end)
-            markDiscarded(packet.get(), i == plan.first ? plan.skip : 0,
-                          i + 1 == plan.end ? plan.padding : 0);
-        check(av_write_frame(muxer.get(), packet.get()), path);
-        av_packet_unref(packet.get());
+        const std::uint8_t* bytes = chunk.data() + (frame.offset - chunkAt);
+        if (i == plan.first && plan.silentFrame) {
+            const std::vector<std::uint8_t> silence = mp3::silentFrame(bytes);
+            write(silence.data(), int(silence.size()), false);
+        }
+        write(bytes, frame.bytes, i + 1 == plan.end);
         if (progress)
             progress(double(frame.offset - from) /
                      double(std::max<std::int64_t>(1, layout.frames[plan.end - 1].offset - from)));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 namespace transcoder::mp3 {
@@ -222,6 +223,15 @@ std::optional<Layout> scanConstantBitRate(std::int64_t fileBytes, const ReadAt& 
     return layout;
 }
 
+std::vector<std::uint8_t> silentFrame(const std::uint8_t* first4) {
+    // No CRC and no padding byte; the rest of the header as the stream's.
+    std::vector<std::uint8_t> header{first4[0], std::uint8_t(first4[1] | 1),
+                                     std::uint8_t(first4[2] & ~2), first4[3]};
+    const auto h = parseHeader(header.data());
+    header.resize(h ? std::size_t(h->bytes) : 0, 0);
+    return header;
+}
+
 std::optional<CopyPlan> planCopy(const Layout& layout, std::int64_t beginSample,
                                  std::int64_t endSample) {
     const std::int64_t spf = layout.format.samples();
@@ -252,6 +262,10 @@ std::optional<CopyPlan> planCopy(const Layout& layout, std::int64_t beginSample,
     plan.end = std::size_t((to - 1) / spf) + 1;
     plan.skip = int(from - std::int64_t(first) * spf);
     plan.padding = int(std::int64_t(plan.end) * spf - to);
+    if (first == 0 && plan.skip < kDecoderDelay) {
+        plan.silentFrame = true;
+        plan.skip += int(spf);
+    }
     if (plan.tagDelay() < 0 || plan.tagDelay() > kMaxTagField || plan.tagPadding() > kMaxTagField)
         return std::nullopt;
     return plan;

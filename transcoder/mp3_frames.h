@@ -91,16 +91,24 @@ std::optional<Layout> scanConstantBitRate(std::int64_t fileBytes, const ReadAt& 
 struct CopyPlan {
     std::size_t first = 0;
     std::size_t end = 0;
-    int skip = 0;    // samples the decoder drops at the start, its own delay included
-    int padding = 0; // samples after the stretch in the last frame
+    bool silentFrame = false; // a silent frame goes in front of the first one
+    int skip = 0;             // samples the decoder drops at the start, its own delay included
+    int padding = 0;          // samples after the stretch in the last frame
     int tagDelay() const { return skip - kDecoderDelay; }
     int tagPadding() const { return padding + kDecoderDelay; }
 };
 
 // In front of the frame holding the first sample: the granules before it whose overlap and
 // subband samples its decode needs (one frame in MPEG-1, two in MPEG-2), and the frames their
-// bit reservoir reaches back into. Nothing when
-// the stretch is empty after clamping to the stream, or when its delay does not fit the tag.
+// bit reservoir reaches back into. A decoder always drops its own delay of 529 samples: a
+// stretch that starts closer than that to the start of a stream without a LAME tag gets a
+// silent frame in front. Nothing when the stretch is empty after clamping to the stream, or
+// when its delay does not fit the tag.
+// A frame of the stream's kind that decodes to silence and leaves a decoder as it found a fresh
+// one: no main data, every side information field 0. first4 is the header of a frame of the
+// stream.
+std::vector<std::uint8_t> silentFrame(const std::uint8_t* first4);
+
 std::optional<CopyPlan> planCopy(const Layout& layout, std::int64_t beginSample,
                                  std::int64_t endSample);
 
