@@ -86,6 +86,11 @@ using ReadAt =
 // tags. Anything else (VBR, a damaged or truncated frame, junk, a VBRI header) gives nothing.
 std::optional<Layout> scanConstantBitRate(std::int64_t fileBytes, const ReadAt& read);
 
+// A frame of the stream's kind that decodes to silence and leaves a decoder as it found a fresh
+// one: no main data, every side information field 0. first4 is the header of a frame of the
+// stream.
+std::vector<std::uint8_t> silentFrame(const std::uint8_t* first4);
+
 // Frames [first, end) of a layout that decode, in a gapless decoder, to exactly the samples
 // [begin, end) of the stream's own decode.
 struct CopyPlan {
@@ -104,11 +109,6 @@ struct CopyPlan {
 // stretch that starts closer than that to the start of a stream without a LAME tag gets a
 // silent frame in front. Nothing when the stretch is empty after clamping to the stream, or
 // when its delay does not fit the tag.
-// A frame of the stream's kind that decodes to silence and leaves a decoder as it found a fresh
-// one: no main data, every side information field 0. first4 is the header of a frame of the
-// stream.
-std::vector<std::uint8_t> silentFrame(const std::uint8_t* first4);
-
 std::optional<CopyPlan> planCopy(const Layout& layout, std::int64_t beginSample,
                                  std::int64_t endSample);
 
