@@ -43,10 +43,10 @@ measure() {
   echo "$t $m"
 }
 
-report() { # label ours theirs
+report() { # label ours theirs [peer's name]
   local ot=${2% *} om=${2#* } tt=${3% *} tm=${3#* }
-  printf '%-44s codec %6.2f s %7d KiB | ffmpeg %6.2f s %7d KiB | time %.2fx  memory %.2fx\n' \
-    "$1" "$ot" "$om" "$tt" "$tm" "$(awk "BEGIN{print $ot / $tt}")" "$(awk "BEGIN{print $om / $tm}")"
+  printf '%-44s codec %6.2f s %7d KiB | %s %6.2f s %7d KiB | time %.2fx  memory %.2fx\n' \
+    "$1" "$ot" "$om" "${4:-ffmpeg}" "$tt" "$tm" "$(awk "BEGIN{print $ot / $tt}")" "$(awk "BEGIN{print $om / $tm}")"
 }
 
 if [ "${ONLY:-}" != copy ]; then
@@ -121,7 +121,7 @@ report "30-s cut at 59:00 -> MP3 (ffmpeg -ss after -i)" "$cut_ours" "$cut_ff_aft
 report "30-s cut at 59:00 -> MP3 (ffmpeg -ss before -i)" "$cut_ours" "$cut_ff_before"
 report "20-min stretch -> MP3 at 48000 Hz" "$long_ours" "$long_ff"
 fi
-report "20-min stretch of the MP3, copied vs encoded" "$copy_ours" "$copy_encoded"
-report "the same copy vs ffmpeg -c copy" "$copy_ours" "$copy_ff"
+report "20-min stretch of the 192k MP3, copied" "$copy_ours" "$copy_encoded" "encoded"
+report "the same, against ffmpeg -c copy" "$copy_ours" "$copy_ff"
 echo "start and length error in samples, FFmpeg's decode against the source's:"
 echo "$errors"
