@@ -11,6 +11,7 @@
 #include "cutter/mod_browse_folder.h"
 #include "cutter/mod_shell32.h"
 #include "cutter/run_failure.h"
+#include "cutter/run_notes.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -226,12 +227,17 @@ void Form1::SaveCuttedAudio() {
         return;
 
     QString errorLine;
+    QStringList notes; // how the transcoder made the file, for the done message
     try {
         provideCoder();
         // A save long enough to report runs the bar; a short one keeps it full.
-        const std::int32_t exitCode =
-            ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine,
-                         [this](double fraction) { showRunProgress(fraction); });
+        const std::int32_t exitCode = ShellAndWait(
+            exportCommandLine(request), SW_HIDE, &errorLine,
+            [this](double fraction) { showRunProgress(fraction); },
+            [&notes](const QByteArray& line) {
+                if (const QString note = doneNoteFor(line); !note.isEmpty())
+                    notes << note;
+            });
         if (exitCode == kShellWaitEnded)
             removePartFiles(outputPath);
         removeCoder();
@@ -254,6 +260,9 @@ void Form1::SaveCuttedAudio() {
     // Where no file manager opens the folder, the message still says where the file went.
     if (!chkAutoOpen->isChecked() ||
         !QDesktopServices::openUrl(QUrl::fromLocalFile(txtOutputFolder->text())))
-        showMessage(this, QStringLiteral("Done Saved at ") + txtOutputFolder->text(),
-                    MsgInformation, QStringLiteral("Done Saved"));
+        showMessage(
+            this,
+            (QStringList{QStringLiteral("Done Saved at ") + txtOutputFolder->text()} + notes)
+                .join(u'\n'),
+            MsgInformation, QStringLiteral("Done Saved"));
 }

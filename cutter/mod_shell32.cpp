@@ -76,7 +76,7 @@ bool fitsCommandLine(const QString& path) {
 }
 
 std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle, QString* errorLine,
-                          const ShellProgress& onProgress) {
+                          const ShellProgress& onProgress, const ShellLine& onLine) {
     Q_UNUSED(windowStyle); // the transcoder has no window to show or hide
     QStringList arguments = splitCommandLine(commandLine);
     if (arguments.isEmpty())
@@ -86,7 +86,7 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle, 
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardInputFile(QProcess::nullDevice());
-    if (!onProgress)
+    if (!onProgress && !onLine)
         process.setStandardOutputFile(QProcess::nullDevice());
     dieWithParent(process);
     QEventLoop loop;
@@ -98,6 +98,8 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle, 
             const double fraction = line.startsWith("progress ") ? line.mid(9).toDouble(&ok) : 0;
             if (ok && onProgress)
                 onProgress(std::clamp(fraction, 0.0, 1.0));
+            else if (!ok && onLine)
+                onLine(line);
         }
     });
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);

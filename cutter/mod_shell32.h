@@ -31,9 +31,12 @@ bool fitsCommandLine(const QString& path);
 // window dies.
 // Progress the process reported on standard output ("progress 0.370"), from 0 to 1.
 using ShellProgress = std::function<void(double fraction)>;
+// Any other line the process wrote on standard output, without its line break.
+using ShellLine = std::function<void(const QByteArray& line)>;
 
 std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
-                          QString* errorLine = nullptr, const ShellProgress& onProgress = {});
+                          QString* errorLine = nullptr, const ShellProgress& onProgress = {},
+                          const ShellLine& onLine = {});
 
 // Ends the wait of the ShellAndWait in progress, if any, as if the application were quitting:
 // its process is stopped and it returns kShellWaitEnded. Nothing happens when none runs.

@@ -1,12 +1,11 @@
 #include "transcoder/audio_sink.h"
 
 #include "transcoder/av_handles.h"
-#include "transcoder/platform.h"
+#include "transcoder/descriptor_output.h"
 #include "transcoder/tags_av.h"
 #include "transcoder/wav_writer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
 
 extern "C" {
@@ -33,65 +32,6 @@ public:
 private:
     WavWriter writer_;
     std::string trailer_; // the tags' LIST chunk after the data
-};
-
-// The muxer's file: writes and seeks through the descriptor it was given. The ASF muxer seeks
-// back to patch its header, the MP3 muxer to put its Xing/LAME frame first.
-class DescriptorOutput {
-public:
-    explicit DescriptorOutput(int fd) : fd_(fd) {
-        constexpr int kBufferBytes = 1 << 16;
-        AvBufferPtr buffer(static_cast<unsigned char*>(av_malloc(kBufferBytes)));
-        if (!buffer)
-            throw std::bad_alloc();
-        io_.reset(avio_alloc_context(buffer.get(), kBufferBytes, 1, this, nullptr, &write, &seek));
-        if (!io_)
-            throw std::bad_alloc();
-        buffer.release(); // io_ owns it now
-    }
-    DescriptorOutput(const DescriptorOutput&) = delete; // io_ holds this
-    DescriptorOutput& operator=(const DescriptorOutput&) = delete;
-
-    AVIOContext* get() const { return io_.get(); }
-
-private:
-    static int write(void* opaque, std::uint8_t* data, int bytes) {
-        auto* self = static_cast<DescriptorOutput*>(opaque);
-        if (!platform::writeAt(self->fd_, data, static_cast<std::size_t>(bytes), self->position_))
-            return AVERROR(errno);
-        self->position_ += bytes;
-        self->size_ = std::max(self->size_, self->position_);
-        return bytes;
-    }
-
-    static std::int64_t seek(void* opaque, std::int64_t offset, int whence) {
-        auto* self = static_cast<DescriptorOutput*>(opaque);
-        std::int64_t position = 0;
-        switch (whence & ~AVSEEK_FORCE) {
-        case AVSEEK_SIZE:
-            return self->size_;
-        case SEEK_SET:
-            position = offset;
-            break;
-        case SEEK_CUR:
-            position = self->position_ + offset;
-            break;
-        case SEEK_END:
-            position = self->size_ + offset;
-            break;
-        default:
-            return AVERROR(EINVAL);
-        }
-        if (position < 0)
-            return AVERROR(EINVAL);
-        self->position_ = position;
-        return position;
-    }
-
-    int fd_;
-    std::int64_t position_ = 0;
-    std::int64_t size_ = 0; // the file starts empty
-    IoContextPtr io_;
 };
 
 struct EncoderChoice {

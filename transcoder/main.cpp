@@ -55,7 +55,9 @@ int main(int argc, char** argv) {
         print(fraction);
     };
     try {
-        transcoder::transcode(*parsed.request, std::cerr, report);
+        // "copied": the MP3 cut was made from the source's frames, without encoding.
+        if (transcoder::transcode(*parsed.request, std::cerr, report))
+            std::printf("copied\n");
         print(1.0);
     } catch (const std::bad_alloc&) {
         std::cerr << "codec: out of memory" << std::endl;

@@ -128,10 +128,15 @@ Tags apeTagsOf(const std::string& path) {
 
 } // namespace
 
-Tags sourceTags(const std::string& input, const AVFormatContext* format, int audioStream) {
+std::optional<Tags> companionTags(const std::string& input) {
     if (const auto bytes = readCompanion(companionPath(input)))
-        if (const auto tags = decodeCompanion(*bytes))
-            return *tags;
+        return decodeCompanion(*bytes);
+    return std::nullopt;
+}
+
+Tags sourceTags(const std::string& input, const AVFormatContext* format, int audioStream) {
+    if (auto tags = companionTags(input))
+        return *std::move(tags);
     Tags tags;
     for (std::size_t f = 0; f < kTagFieldCount; ++f)
         tags.fields[f] = fieldOf(format, audioStream, static_cast<TagField>(f));

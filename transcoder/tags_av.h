@@ -5,11 +5,16 @@
 #include "transcoder/settings.h"
 #include "transcoder/tags.h"
 
+#include <optional>
 #include <string>
 
 struct AVFormatContext;
 
 namespace transcoder {
+
+// The tags of the companion a conversion left beside `input` (input + ".tags"), when it has a
+// whole one.
+std::optional<Tags> companionTags(const std::string& input);
 
 // The tags of a run's input: those of its companion (input + ".tags") when it has a whole one,
 // else those the input holds itself. A tag that does not read as text is dropped.

@@ -2,6 +2,7 @@
 
 #include "transcoder/audio_sink.h"
 #include "transcoder/audio_source.h"
+#include "transcoder/mp3_copy.h"
 #include "transcoder/output_file.h"
 #include "transcoder/resampler.h"
 #include "transcoder/settings.h"
@@ -145,8 +146,14 @@ Container chooseContainer(const Request& request) {
 
 } // namespace
 
-void transcode(const Request& request, std::ostream& notes, const ProgressFn& progress) {
+bool transcode(const Request& request, std::ostream& notes, const ProgressFn& progress) {
     const Container container = chooseContainer(request);
+    if (copyMp3Frames(request, progress))
+        return true;
+    // A conversion keeps a record of its MP3 source for later cuts; the one of an earlier
+    // conversion goes before the new WAV takes its place.
+    const std::optional<FileStamp> inputStamp =
+        request.format ? fileStamp(request.input) : std::nullopt;
     AudioSource source(request.input);
     // A conversion (-f wav) keeps the tags beside its output, a cut writes them into it.
     const Tags tags = sourceTags(request.input, source.container(), source.streamIndex());
@@ -256,8 +263,10 @@ void transcode(const Request& request, std::ostream& notes, const ProgressFn& pr
     sink->finish();
     if (!conversion) {
         temporary.commit();
-        return;
+        return false;
     }
+    // The record of an earlier conversion's MP3 source goes before the new WAV takes its place.
+    removeSourceRecord(request.output);
     CompanionOutput companion(request.output, tags);
     companion.commit();
     try {
@@ -266,6 +275,8 @@ void transcode(const Request& request, std::ostream& notes, const ProgressFn& pr
         companion.withdraw(); // the earlier WAV stays, without tags that are not its own
         throw;
     }
+    recordSource(request.input, request.output, inputStamp);
+    return false;
 }
 
 } // namespace transcoder

@@ -13,8 +13,9 @@ namespace transcoder {
 using ProgressFn = std::function<void(double fraction)>;
 
 // Carries out the request. Notes on changed values go to `notes`, one line each; progress, when
-// given, hears how far the run has come. Throws std::runtime_error with the one-line reason when
-// the run fails; no output is left then.
-void transcode(const Request& request, std::ostream& notes, const ProgressFn& progress = {});
+// given, hears how far the run has come. Returns true when an MP3 cut was copied from the
+// source's own frames instead of being encoded. Throws std::runtime_error with the one-line
+// reason when the run fails; no output is left then.
+bool transcode(const Request& request, std::ostream& notes, const ProgressFn& progress = {});
 
 } // namespace transcoder

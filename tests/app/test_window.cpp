@@ -101,6 +101,8 @@ private Q_SLOTS:
              {std::pair{"tone.wav", 30}, {"short.wav", 5}, {"ten minutes.wav", 600}})
             QVERIFY(testaudio::tone(f.path(name), 44100, 2, seconds));
         QVERIFY(testaudio::tone(f.path("silence 3s.flac"), 48000, 1, 3, {}, "0"));
+        // The save's own settings, 192 kbit/s at 44100 Hz in stereo: cut from its frames.
+        QVERIFY(testaudio::tone(f.path("tone.mp3"), 44100, 2, 30, {"-b:a", "192k"}));
     }
     void init() {
         if (!f.open())
@@ -600,6 +602,8 @@ private Q_SLOTS:
         row("WAV from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", "@/out/", "WAV", 0, -1,
             "Done Saved\\|Done Saved at @/out/\\|64", 4);
         row("MP3, folder opened", marks, "@/out/", "MP3", 1, -1, "", 3);
+        row("MP3 copied from an MP3", "load=tone.mp3,at=2,cmdBeginCut,at=5,cmdEndCut", "@/out/",
+            "MP3", 0, -1, "Done Saved\\|Done Saved at @/out/\nCopied without re-encoding.\\|64", 3);
         row("earlier file kept", marks, "@/out/", "WAV", 0, 0, "");
         row("earlier file replaced", marks, "@/out/", "WAV", 0, 1,
             "Done Saved\\|Done Saved at @/out/\\|64", 3);
