@@ -131,7 +131,7 @@ Tags apeTagsOf(const std::string& path) {
 Tags sourceTags(const std::string& input, const AVFormatContext* format, int audioStream) {
     if (const auto bytes = readCompanion(companionPath(input)))
         if (const auto tags = decodeCompanion(*bytes))
-            return *tags;
+            return std::move(*tags);
     Tags tags;
     for (std::size_t f = 0; f < kTagFieldCount; ++f)
         tags.fields[f] = fieldOf(format, audioStream, static_cast<TagField>(f));
