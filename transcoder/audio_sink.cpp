@@ -93,7 +93,8 @@ public:
             throw std::runtime_error("cannot set up the output stream: " + avErrorText(rc));
         muxer_->pb = output_.get();
         muxer_->flags |= AVFMT_FLAG_CUSTOM_IO;
-        addTags(muxer_.get(), settings.container, tags ? *tags : Tags{});
+        static const Tags kNoTags;
+        addTags(muxer_.get(), settings.container, tags ? *tags : kNoTags);
         if (int rc = avformat_write_header(muxer_.get(), nullptr); rc < 0)
             throw std::runtime_error("cannot write '" + path + "': " + avErrorText(rc));
 

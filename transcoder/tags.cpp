@@ -89,10 +89,10 @@ Id3Text id3Text(std::string_view utf8) {
     return {1, bytes};
 }
 
-// The frame's header; its body follows.
-void id3Frame(std::string& out, const char* id, const std::string& body) {
+// The frame's header; its body of bodyBytes follows.
+void id3Frame(std::string& out, const char* id, std::size_t bodyBytes) {
     out.append(id, 4);
-    put32be(out, static_cast<std::uint32_t>(body.size()));
+    put32be(out, static_cast<std::uint32_t>(bodyBytes));
     out.append(2, '\0'); // no flags
 }
 
@@ -100,9 +100,8 @@ void id3TextFrame(std::string& out, const char* id, std::string_view text) {
     if (text.empty())
         return;
     const Id3Text t = id3Text(text);
-    const std::string body = t.encoding + t.bytes;
-    id3Frame(out, id, body);
-    out += body;
+    id3Frame(out, id, 1 + t.bytes.size());
+    out += t.encoding + t.bytes;
 }
 
 bool isDigits(std::string_view text) {
@@ -344,7 +343,9 @@ std::optional<Tags> decodeCompanion(std::string_view bytes) {
 }
 
 std::string id3v23Tag(const Tags& tags) {
-    std::string frames;
+    constexpr std::size_t kHeaderBytes = 10;
+    std::string frames(kHeaderBytes, '\0'); // the tag's header, filled in last
+    frames.reserve(kHeaderBytes + 4096 + tags.cover.size());
     id3TextFrame(frames, "TIT2", tags[TagField::Title]);
     id3TextFrame(frames, "TPE1", tags[TagField::Artist]);
     id3TextFrame(frames, "TALB", tags[TagField::Album]);
@@ -369,23 +370,25 @@ std::string id3v23Tag(const Tags& tags) {
         const std::string description =
             t.encoding == 0 ? std::string(1, '\0') : std::string("\xFF\xFE\0\0", 4);
         const std::string body = t.encoding + std::string("eng") + description + t.bytes;
-        id3Frame(frames, "COMM", body);
+        id3Frame(frames, "COMM", body.size());
         frames += body;
     }
     if (!tags.cover.empty()) {
         // Latin-1, the MIME type, picture type 3 (front cover), an empty description, the bytes.
-        const std::string body =
-            std::string(1, '\0') + tags.coverMimeType + std::string("\0\x03\0", 3) + tags.cover;
-        id3Frame(frames, "APIC", body);
-        frames += body;
+        const std::string head =
+            std::string(1, '\0') + tags.coverMimeType + std::string("\0\x03\0", 3);
+        id3Frame(frames, "APIC", head.size() + tags.cover.size());
+        frames += head;
+        frames += tags.cover;
     }
-    if (frames.empty())
+    if (frames.size() == kHeaderBytes)
         return {};
-    std::string tag("ID3\x03\0\0", 6);
-    const auto size = static_cast<std::uint32_t>(frames.size()); // 28 bits, seven per byte
+    const auto size = static_cast<std::uint32_t>(frames.size() - kHeaderBytes); // 7 bits a byte
+    std::string header("ID3\x03\0\0", 6); // version 2.3, no flags
     for (int shift : {21, 14, 7, 0})
-        tag.push_back(static_cast<char>((size >> shift) & 0x7F));
-    return tag + frames;
+        header.push_back(static_cast<char>((size >> shift) & 0x7F));
+    frames.replace(0, kHeaderBytes, header);
+    return frames;
 }
 
 std::string riffInfoChunk(const Tags& tags) {
