@@ -31,7 +31,7 @@ public:
 
 // Writes through fd, an empty file open for reading and writing that stays the caller's to
 // close, for the fitted settings; path only names the file in messages. Throws
-// std::runtime_error with a readable message.
+// Failure (transcoder/failure.h) with a readable message.
 std::unique_ptr<AudioSink> makeSink(int fd, const std::string& path,
                                     const EncodeSettings& settings);
 
