@@ -37,3 +37,11 @@ QString tempWavIn(const QString& folder) {
 QString tempWavPath() {
     return tempWavIn(workingFolder());
 }
+
+QString incomingWavIn(const QString& folder) {
+    return folder + QDir::separator() + QStringLiteral("temp-new.wav");
+}
+
+QString incomingWavPath() {
+    return incomingWavIn(workingFolder());
+}

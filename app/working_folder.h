@@ -22,3 +22,7 @@ QString workingFolder();
 // temp.wav in folder, and in the working folder: the one place its name meets a path.
 QString tempWavIn(const QString& folder);
 QString tempWavPath();
+// Where a load converts its file, beside temp.wav, which it replaces only once the new file has
+// converted and scanned.
+QString incomingWavIn(const QString& folder);
+QString incomingWavPath();

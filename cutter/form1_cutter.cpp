@@ -11,6 +11,7 @@
 #include "cutter/mod_browse_folder.h"
 #include "cutter/mod_shell32.h"
 #include "cutter/run_failure.h"
+#include "transcoder/platform.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -32,8 +33,10 @@ std::mt19937& randomEngine() {
     return engine;
 }
 
-// Why the folder cannot take the output, or nothing when it can.
-QString folderProblem(const QString& folder) {
+// Why the folder cannot take the output, or nothing when it can. A name longer than the folder
+// takes is refused before anything is encoded: only the final rename would find out.
+QString outputProblem(const QString& outputPath) {
+    const QString folder = QFileInfo(outputPath).absolutePath();
     const QFileInfo info(folder);
     if (folder.isEmpty() || !info.exists() || !info.isDir())
         return QStringLiteral("The output folder %1 does not exist. Please choose another one "
@@ -43,6 +46,15 @@ QString folderProblem(const QString& folder) {
         return QStringLiteral("The output folder %1 cannot be written. Please choose another "
                               "one on the Settings page.")
             .arg(folder);
+    const QString name = QFileInfo(outputPath).fileName();
+    const std::size_t most =
+        transcoder::platform::maxNameBytes(QFile::encodeName(folder).toStdString());
+    if (std::size_t(QFile::encodeName(name).size()) > most)
+        return QStringLiteral("The name of the cut is too long for the output folder, which takes "
+                              "names of up to %1 bytes:\n%2\nPlease give the opened file a "
+                              "shorter name.")
+            .arg(most)
+            .arg(name);
     return {};
 }
 
@@ -209,7 +221,7 @@ void Form1::SaveCuttedAudio() {
         return;
     }
     const QString outputPath = exportOutputPath(request);
-    QString problem = folderProblem(QFileInfo(outputPath).absolutePath());
+    QString problem = outputProblem(outputPath);
     if (problem.isEmpty() && !fitsCommandLine(outputPath))
         problem = QStringLiteral("The output name %1 holds a double quote (\"), which the "
                                  "transcoder cannot be given.")
@@ -226,14 +238,18 @@ void Form1::SaveCuttedAudio() {
         return;
 
     QString errorLine;
+    QStringList substitutions;
     try {
         provideCoder();
+        const QStringList before = partFiles(outputPath);
         // A save long enough to report runs the bar; a short one keeps it full.
-        const std::int32_t exitCode =
-            ShellAndWait(exportCommandLine(request), SW_HIDE, &errorLine,
-                         [this](double fraction) { showRunProgress(fraction); });
-        if (exitCode == kShellWaitEnded)
-            removePartFiles(outputPath);
+        const std::int32_t exitCode = ShellAndWait(
+            exportCommandLine(request), SW_HIDE, &errorLine,
+            [this](double fraction) { showRunProgress(fraction); }, &substitutions);
+        // Whatever ended a run without success (a stop, a crash, a kill, a failure), nothing
+        // of it stays in the user's folder.
+        if (exitCode != 0)
+            removePartFiles(outputPath, before);
         removeCoder();
         if (exitCode == kShellWaitEnded) // stopped on purpose: nothing written, nothing to say
             return;
@@ -251,9 +267,17 @@ void Form1::SaveCuttedAudio() {
         showMessage(this, problem, MsgCritical, kSaveFailed);
         return;
     }
-    // Where no file manager opens the folder, the message still says where the file went.
-    if (!chkAutoOpen->isChecked() ||
-        !QDesktopServices::openUrl(QUrl::fromLocalFile(txtOutputFolder->text())))
-        showMessage(this, QStringLiteral("Done Saved at ") + txtOutputFolder->text(),
-                    MsgInformation, QStringLiteral("Done Saved"));
+    // Where no file manager opens the folder, the message still says where the file went; a
+    // setting the format could not take is always told, on a line of its own.
+    QString done = QStringLiteral("Done Saved at ") + txtOutputFolder->text();
+    const bool amr = request.formatText.compare(u"amr", Qt::CaseInsensitive) == 0;
+    const int rate = substitutedRate(substitutions, amr ? 8000 : request.frequencyText.toInt());
+    for (const QString& report : substitutions)
+        if (const QString text = substitutionText(request.formatText, rate, report);
+            !text.isEmpty())
+            done += u'\n' + text;
+    const bool opened = chkAutoOpen->isChecked() &&
+                        QDesktopServices::openUrl(QUrl::fromLocalFile(txtOutputFolder->text()));
+    if (!opened || !substitutions.isEmpty())
+        showMessage(this, done, MsgInformation, QStringLiteral("Done Saved"));
 }
