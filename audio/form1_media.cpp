@@ -235,14 +235,17 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
 }
 
 void Form1::OpenMediaFile() {
-    QFileDialog dialog(this, kOpenDialogTitle, openDialogFolder(txtAudioFile->text()),
-                       openDialogFilter());
-    dialog.setObjectName(QStringLiteral("CommonDialog1"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString fileName = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    QString fileName;
+    { // the dialog is gone before the load starts, so no key of the load goes to it
+        QFileDialog dialog(this, kOpenDialogTitle, openDialogFolder(txtAudioFile->text()),
+                           openDialogFilter());
+        dialog.setObjectName(QStringLiteral("CommonDialog1"));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return;
+        fileName = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
     if (!fileName.isEmpty())
         LoadMedia(fileName);
 }
