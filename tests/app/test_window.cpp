@@ -125,7 +125,7 @@ private Q_SLOTS:
         QVERIFY(testaudio::tone(f.path("silence 3s.flac"), 48000, 1, 3, {}, "0"));
         // What fails to open, each in its own way (see failures()).
         const std::pair<const char*, QByteArray> files[] = {
-            {"words.mp3", "only words"},
+            {"words.wma", "only words"},
             {"empty.mp3", ""},
             {"coding.wav",
              wavbytes::riff(wavbytes::chunk("fmt ", wavbytes::fmt(44100, 2, 16, 0x1234)) +
@@ -399,7 +399,7 @@ private Q_SLOTS:
             "Quillet couldn't save the cut: the working copy of the opened file is gone.");
         row("input not readable", "open:/proc/sys/vm/compact_memory",
             "Quillet can't open this file: you may not read it.");
-        row("not audio", "open:words.mp3",
+        row("not audio", "open:words.wma",
             "Quillet can't open this file: it is not an audio file Quillet knows.");
         row("empty", "open:empty.mp3",
             "Quillet can't open this file: it is not an audio file Quillet knows.");
