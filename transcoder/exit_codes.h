@@ -18,15 +18,15 @@ enum class ExitCode : int {
     NoSound = 9,                  // an audio stream of which not one frame decodes
     ReadFailed = 10,              // the disk or the share failed while the input was read
     TooLong = 11,                 // more audio than a WAV file the window opens may hold
-    OutputFolderMissing = 12,     //
-    OutputFolderNotWritable = 13, //
+    OutputFolderMissing = 12,     // the output's folder is not there
+    OutputFolderNotWritable = 13, // files may not be made in it
     DiskFull = 14,                // the output's disk (or the user's quota) is full
     NameTooLong = 15,             // the output's name is longer than its folder takes
     EmptyStretch = 16,            // -t 00:00:00
     StartPastEnd = 17,            // -ss at or past the end of the input
     WriteFailed = 18,             // writing the output failed otherwise
     NoEncoder = 19,               // this FFmpeg cannot write the format with these settings
-    OutOfMemory = 20,             //
+    OutOfMemory = 20,             // the system refused memory
     Unexpected = 21,              // a fault of the transcoder itself
 };
 
