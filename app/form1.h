@@ -180,7 +180,7 @@ private:
     // The transcoder's reported progress (0 to 1) on the status bar.
     void showRunProgress(double fraction);
     void syncStatusName();
-    void takeIncomingWav();
+    bool takeIncomingWav();
     void keepPreviousFile(const QString& previousName, const QString& text);
     void abandonLoad(const QString& text, const QString& title);
     void setLoadControlsEnabled(bool enabled);

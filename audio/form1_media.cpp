@@ -76,8 +76,8 @@ void Form1::setLoadControlsEnabled(bool enabled) {
 
 // The new conversion takes temp.wav's place. A loaded file's stream is released first (the
 // library as a whole, which is then set up again), since an open file cannot be renamed over
-// everywhere.
-void Form1::takeIncomingWav() {
+// everywhere. False when the files could not be moved: temp.wav is then as it was.
+bool Form1::takeIncomingWav() {
     const bool loaded = QFile::exists(tempWavPath());
     if (loaded) {
         cmdStop_Click();
@@ -96,8 +96,7 @@ void Form1::takeIncomingWav() {
         if (!BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(winId()), nullptr))
             endProgram(deviceFailure());
     }
-    if (!replaced)
-        fail(QStringLiteral("Can't replace %1.").arg(tempWavPath()));
+    return replaced;
 }
 
 void Form1::LoadMedia(QString FileName) {
@@ -148,8 +147,13 @@ void Form1::LoadMedia(QString FileName) {
             ProgressBar1->setMaximum(std::max(bound, 1));
             ProgressBar1->setValue(std::min(point, bound));
         });
+        if (!takeIncomingWav()) {
+            // The loaded file stays, its stream opened again from the start.
+            if (QFile::exists(tempWavPath()))
+                hStream = static_cast<std::int32_t>(openTempStream().handle);
+            fail(QStringLiteral("Can't replace %1.").arg(tempWavPath()));
+        }
         replaced = true;
-        takeIncomingWav();
         aWaveTop = std::move(scan.top);
         aWaveBottom = std::move(scan.bottom);
         nWaveLast = scan.lastPoint;
