@@ -330,6 +330,8 @@ void Form1::connectHandlers() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (stopKeyDuringRun(event))
+        return true;
     if (watched == TabControl1 && event->type() == QEvent::MouseMove)
         resetPointer();
     // The file box takes file drops itself, never as text; the strip takes them as it does.

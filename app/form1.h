@@ -178,12 +178,16 @@ private:
     // Shortcuts, mnemonics, focus rules, tool tips and accessible names; once, after the
     // controls exist.
     void setupKeysAndAccess();
+    // During a load or a save, Escape stops the run whichever object it was meant for; true
+    // when the event was taken.
+    bool stopKeyDuringRun(QEvent* event);
     // The status line's text; its accessible name follows it.
     void setStatusText(const QString& text);
     // The transcoder's reported progress (0 to 1) on the status bar.
     void showRunProgress(double fraction);
     void syncStatusName();
-    void reinitialiseAudio();
+    bool takeIncomingWav();
+    void keepPreviousFile(const QString& previousName, const QString& text);
     void abandonLoad(const QString& text, const QString& title);
     void setLoadControlsEnabled(bool enabled);
     void clearMarks();

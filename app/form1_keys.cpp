@@ -13,6 +13,7 @@
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -132,6 +133,24 @@ void Form1::setupKeysAndAccess() {
 
     connect(ProgressBar1, &QProgressBar::valueChanged, this, &Form1::syncStatusName);
     syncStatusName();
+    // Escape must stop a run wherever the key lands: on a dialog that has just closed, a popup,
+    // or a control that would keep it.
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool Form1::stopKeyDuringRun(QEvent* event) {
+    if (!m_loading && !m_saving)
+        return false;
+    const auto type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier)
+        return false;
+    if (type == QEvent::KeyPress)
+        stopShellCommand();
+    event->accept();
+    return true;
 }
 
 void Form1::setStatusText(const QString& text) {
@@ -189,12 +208,8 @@ void Form1::keyPressEvent(QKeyEvent* event) {
         if (!repeat)
             cmdPlaySelection->click();
         break;
-    case Qt::Key_Escape:
-        // A load or a save stops its transcoder, and the run reports that it was stopped.
-        if (m_loading || m_saving)
-            stopShellCommand();
-        else
-            cmdStop->click();
+    case Qt::Key_Escape: // during a load or a save, stopKeyDuringRun takes it first
+        cmdStop->click();
         break;
     default:
         QWidget::keyPressEvent(event);

@@ -5,6 +5,7 @@
 #include "app/settings_store.h"
 #include "app/wave_view.h"
 #include "app/working_folder.h"
+#include "audio/converted_files.h"
 #include "audio/mod_bass.h"
 #include "cutter/mod_shell32.h"
 
@@ -173,11 +174,7 @@ void Form1::Form_QueryUnload() {
     BASS_Free();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
-    const QString tempWav = tempWavPath();
-    if (QFile::exists(tempWav))
-        QFile::remove(tempWav);
-    for (const QString& companion : convertedWavCompanions(tempWav))
-        QFile::remove(companion);
+    removeConverted(tempWavPath());
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }

@@ -2,6 +2,7 @@
 
 #include "app/message_box.h"
 #include "app/working_folder.h"
+#include "audio/converted_files.h"
 #include "audio/mod_cutter.h"
 
 #include <QDir>
@@ -58,11 +59,12 @@ StartupFailure deviceFailure() {
 
 void removeLeftovers(const QString& folder) {
     const QDir dir(folder);
-    QFile::remove(tempWavIn(folder));
     QFile::remove(dir.filePath(QStringLiteral("coder.exe")));
-    removePartFiles(tempWavIn(folder));
-    for (const QString& companion : convertedWavCompanions(tempWavIn(folder))) {
-        QFile::remove(companion);
-        removePartFiles(companion);
+    for (const QString& wav : {tempWavIn(folder), incomingWavIn(folder)}) {
+        removeConverted(wav);
+        removeConverted(convertedAside(wav)); // set aside by a replace cut short
+        removePartFiles(wav);
+        for (const QString& companion : convertedCompanions(wav))
+            removePartFiles(companion);
     }
 }

@@ -29,7 +29,7 @@ std::optional<StartupFailure> claimProgramFolder(const QString& folder,
 // Neither the program folder nor the user's data folder can hold the working files.
 StartupFailure noWorkingFolder(const QString& programFolder, const QString& dataFolder);
 StartupFailure deviceFailure();
-// Removes what an earlier run that ended abruptly left in the working folder: temp.wav with its
-// companions, coder.exe and the transcoder's temporaries of them. Only once the lock is held, which
-// proves that no other instance uses them.
+// Removes what an earlier run that ended abruptly left in the working folder: temp.wav and the
+// load's new temporary with their companions, coder.exe and the transcoder's temporaries. Only once
+// the lock is held, which proves that no other instance uses them.
 void removeLeftovers(const QString& folder);

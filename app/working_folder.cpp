@@ -38,6 +38,10 @@ QString tempWavPath() {
     return tempWavIn(workingFolder());
 }
 
-QStringList convertedWavCompanions(const QString& wavPath) {
-    return {wavPath + QStringLiteral(".tags"), wavPath + QStringLiteral(".source")};
+QString incomingWavIn(const QString& folder) {
+    return folder + QDir::separator() + QStringLiteral("temp-new.wav");
+}
+
+QString incomingWavPath() {
+    return incomingWavIn(workingFolder());
 }

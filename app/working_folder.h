@@ -23,6 +23,7 @@ QString workingFolder();
 // temp.wav in folder, and in the working folder: the one place its name meets a path.
 QString tempWavIn(const QString& folder);
 QString tempWavPath();
-// What a conversion writes beside its WAV (the source's tags and cover, the source's identity),
-// each removed with that WAV: wavPath followed by ".tags" and ".source".
-QStringList convertedWavCompanions(const QString& wavPath);
+// Where a load converts its file, beside temp.wav, which it replaces only once the new file has
+// converted and scanned.
+QString incomingWavIn(const QString& folder);
+QString incomingWavPath();

@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "app/wave_view.h"
 #include "app/working_folder.h"
+#include "audio/converted_files.h"
 #include "audio/media_selection.h"
 #include "audio/mod_bass_fx.h"
 #include "audio/mod_cutter.h"
@@ -73,23 +74,29 @@ void Form1::setLoadControlsEnabled(bool enabled) {
     cmdPlaySelection->setEnabled(enabled);
 }
 
-void Form1::reinitialiseAudio() {
-    cmdStop_Click();
-    BASS_Free();
-    hStream = 0;
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    if (!QFile::remove(tempWavPath()) && QFile::exists(tempWavPath()))
-        fail(QStringLiteral("Can't delete %1.").arg(tempWavPath()));
-    for (const QString& companion : convertedWavCompanions(tempWavPath()))
-        QFile::remove(companion);
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
-    if (auto failure = checkLibraryVersions(BASS_GetVersion(), BASS_FX_GetVersion()))
-        endProgram(*failure);
-    if (!BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(winId()), nullptr))
-        endProgram(deviceFailure());
+// The new conversion takes temp.wav's place. A loaded file's stream is released first (the
+// library as a whole, which is then set up again), since an open file cannot be renamed over
+// everywhere. False when the files could not be moved: temp.wav is then as it was.
+bool Form1::takeIncomingWav() {
+    const bool loaded = QFile::exists(tempWavPath());
+    if (loaded) {
+        cmdStop_Click();
+        BASS_Free();
+        hStream = 0;
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    const bool replaced = replaceConverted(incomingWavPath(), tempWavPath());
+    if (loaded) {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QDir::setCurrent(QCoreApplication::applicationDirPath());
+        if (auto failure = checkLibraryVersions(BASS_GetVersion(), BASS_FX_GetVersion()))
+            endProgram(*failure);
+        if (!BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(winId()), nullptr))
+            endProgram(deviceFailure());
+    }
+    return replaced;
 }
 
 void Form1::LoadMedia(QString FileName) {
@@ -104,40 +111,49 @@ void Form1::LoadMedia(QString FileName) {
         }
     } loadingFlag{this};
 
+    // Until the new file has converted and scanned, the loaded one stays as it is: its stream
+    // (playing on, if it played), waveform, marks and name.
+    const QString previousName = txtAudioFile->text();
+    bool replaced = false;
     try {
         setLoadControlsEnabled(false);
-        clearMarks();
         QCoreApplication::processEvents();
         txtAudioFile->setText(FileName);
-        if (QFile::exists(tempWavPath()))
-            reinitialiseAudio();
-
         setStatusText(QStringLiteral(" Loading...Please Wait."));
         ProgressBar1->setValue(1);
         QCoreApplication::processEvents();
+        const QString incoming = incomingWavPath();
+        if (!removeConverted(incoming))
+            fail(QStringLiteral("Can't delete %1.").arg(incoming));
         QString errorLine;
         // The bar runs once while converting, as the transcoder reports, and again while scanning.
-        const std::int32_t exitCode =
-            ConvertToWav(txtAudioFile->text(), tempWavPath(), &errorLine,
-                         [this](double fraction) { showRunProgress(fraction); });
+        const std::int32_t exitCode = ConvertToWav(
+            FileName, incoming, &errorLine, [this](double fraction) { showRunProgress(fraction); });
         QCoreApplication::processEvents();
         if (exitCode == kShellWaitEnded) { // stopped on purpose: nothing to report
-            abandonLoad({}, {});
+            keepPreviousFile(previousName, {});
             return;
         }
         if (exitCode != 0)
             fail(runFailureText(RunKind::Open, exitCode, errorLine));
-        const QFileInfo converted(tempWavPath());
+        const QFileInfo converted(incoming);
         if (!converted.exists())
             fail(QStringLiteral("The transcoder wrote no WAV file."));
         if (converted.size() - kWaveHeaderBytes >= kMaxPcmBytes)
             fail(QStringLiteral("The file is too long: Quillet opens up to 3 hours 22 minutes "
                                 "of audio (2 GiB of 16-bit stereo samples at 44100 Hz)."));
 
-        WaveScan scan = scanWaveFile(tempWavPath(), [this](std::int32_t bound, std::int32_t point) {
+        WaveScan scan = scanWaveFile(incoming, [this](std::int32_t bound, std::int32_t point) {
             ProgressBar1->setMaximum(std::max(bound, 1));
             ProgressBar1->setValue(std::min(point, bound));
         });
+        if (!takeIncomingWav()) {
+            // The loaded file stays, its stream opened again from the start.
+            if (QFile::exists(tempWavPath()))
+                hStream = static_cast<std::int32_t>(openTempStream().handle);
+            fail(QStringLiteral("Can't replace %1.").arg(tempWavPath()));
+        }
+        replaced = true;
         aWaveTop = std::move(scan.top);
         aWaveBottom = std::move(scan.bottom);
         nWaveLast = scan.lastPoint;
@@ -174,17 +190,34 @@ void Form1::LoadMedia(QString FileName) {
         setLoadControlsEnabled(true);
         Slider1->setEnabled(true);
     } catch (const std::exception& error) {
-        abandonLoad(QString::fromStdString(error.what()), QStringLiteral("Error Loading Media"));
+        const QString text = QString::fromStdString(error.what());
+        if (replaced)
+            abandonLoad(text, QStringLiteral("Error Loading Media"));
+        else
+            keepPreviousFile(previousName, text);
     }
 }
 
-// A failed load leaves nothing of the file behind: no stream, no temp.wav, no waveform; the open
-// command is available again.
+// A load that failed or was stopped before its file took temp.wav's place: the loaded file (or
+// none) stays exactly as it was, and the new file's conversion goes.
+void Form1::keepPreviousFile(const QString& previousName, const QString& text) {
+    removeConverted(incomingWavPath());
+    txtAudioFile->setText(previousName);
+    setStatusText(QStringLiteral(" Ready"));
+    ProgressBar1->setMaximum(100);
+    ProgressBar1->setValue(0);
+    setLoadControlsEnabled(hStream != 0);
+    ctlOpenMediaFile->setEnabled(true);
+    if (!m_closeRequested && !text.isEmpty())
+        showMessage(this, text, MsgExclamation, QStringLiteral("Error Loading Media"));
+}
+
+// A load that failed after its file took temp.wav's place leaves nothing of a file behind: no
+// stream, no temp.wav, no waveform; the open command is available again.
 void Form1::abandonLoad(const QString& text, const QString& title) {
     BASS_StreamFree(static_cast<DWORD>(hStream));
     hStream = 0;
-    for (const QString& file : QStringList(tempWavPath()) + convertedWavCompanions(tempWavPath()))
-        QFile::remove(file);
+    removeConverted(tempWavPath());
     aWaveTop.clear();
     aWaveBottom.clear();
     nWaveLast = 0;
@@ -208,14 +241,17 @@ void Form1::abandonLoad(const QString& text, const QString& title) {
 }
 
 void Form1::OpenMediaFile() {
-    QFileDialog dialog(this, kOpenDialogTitle, openDialogFolder(txtAudioFile->text()),
-                       openDialogFilter());
-    dialog.setObjectName(QStringLiteral("CommonDialog1"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString fileName = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    QString fileName;
+    { // the dialog is gone before the load starts, so no key of the load goes to it
+        QFileDialog dialog(this, kOpenDialogTitle, openDialogFolder(txtAudioFile->text()),
+                           openDialogFilter());
+        dialog.setObjectName(QStringLiteral("CommonDialog1"));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return;
+        fileName = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
     if (!fileName.isEmpty())
         LoadMedia(fileName);
 }

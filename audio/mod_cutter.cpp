@@ -2,6 +2,7 @@
 
 #include "app/errors.h"
 #include "app/working_folder.h"
+#include "audio/converted_files.h"
 #include "cutter/mod_shell32.h"
 #include "transcoder/output_file.h"
 
@@ -46,17 +47,25 @@ void provideCoder() {
                                      QFileDevice::ExeUser | QFileDevice::ReadOwner);
 }
 
-void removePartFiles(const QString& outputPath) {
+QStringList partFiles(const QString& outputPath) {
     const QFileInfo output(outputPath);
     const QDir folder = output.absoluteDir();
     // The transcoder's temporary is its own pattern with six characters in place of the Xs.
     const std::string pattern = transcoder::temporaryName(
-        output.fileName().toStdString(),
-        transcoder::platform::maxNameBytes(folder.absolutePath().toStdString()));
-    const QString prefix = QString::fromStdString(pattern).chopped(6);
+        QFile::encodeName(output.fileName()).toStdString(),
+        transcoder::platform::maxNameBytes(QFile::encodeName(folder.absolutePath()).toStdString()));
+    const QString prefix = QFile::decodeName(QByteArray::fromStdString(pattern)).chopped(6);
+    QStringList parts;
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (name.startsWith(prefix) && name.size() == prefix.size() + 6)
-            QFile::remove(folder.filePath(name));
+            parts << folder.filePath(name);
+    return parts;
+}
+
+void removePartFiles(const QString& outputPath, const QStringList& before) {
+    for (const QString& part : partFiles(outputPath))
+        if (!before.contains(part))
+            QFile::remove(part);
 }
 
 void removeCoder() {
@@ -75,10 +84,15 @@ std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorL
     provideCoder();
     const QString commandLine = quoted(coderPath()) + QStringLiteral(" -i ") + quoted(inputPath) +
                                 QStringLiteral(" -f wav ") + quoted(outputPath);
+    // The WAV file and its companions, each written under a temporary name of its own.
+    const QStringList written = QStringList(outputPath) + convertedCompanions(outputPath);
+    QList<QStringList> before;
+    for (const QString& path : written)
+        before << partFiles(path);
     const std::int32_t exitCode = ShellAndWait(commandLine, SW_HIDE, errorLine, onProgress);
-    if (exitCode == kShellWaitEnded)
-        for (const QString& path : QStringList(outputPath) + convertedWavCompanions(outputPath))
-            removePartFiles(path);
+    if (exitCode != 0)
+        for (qsizetype i = 0; i < written.size(); ++i)
+            removePartFiles(written[i], before[i]);
     removeCoder();
     return exitCode;
 }

@@ -18,14 +18,18 @@ QString coderPath();
 void provideCoder();
 // Removes coder.exe when it exists; throws when it cannot.
 void removeCoder();
-// Removes what a stopped transcoder run left of its temporary beside outputPath (a run that is
-// killed gets no chance to remove it itself).
-void removePartFiles(const QString& outputPath);
+// The transcoder's temporaries beside outputPath, by its own naming rule (full paths).
+QStringList partFiles(const QString& outputPath);
+// Removes the temporaries beside outputPath that are not among before (partFiles() taken before
+// the run): what a run that did not succeed left behind, whatever ended it. A run that is
+// killed or crashes gets no chance to remove its temporary itself.
+void removePartFiles(const QString& outputPath, const QStringList& before = {});
 // The program folder path followed by the separator and the name, as a command line quotes it.
 QString programFolderFile(const QString& name);
 
 // Runs the transcoder on inputPath and writes outputPath as 16-bit PCM WAV. Returns the
-// transcoder's exit code (0 on success) and puts its last line of standard error into errorLine.
+// transcoder's exit code (0 on success) and puts its last line of standard error into errorLine;
+// a run that did not succeed leaves no temporary behind.
 // Throws std::runtime_error before anything runs when a path cannot be passed on or codec.dll
 // is missing, and when coder.exe cannot be removed afterwards.
 std::int32_t ConvertToWav(QString inputPath, QString outputPath, QString* errorLine = nullptr,

@@ -12,6 +12,7 @@
 #include "cutter/mod_shell32.h"
 #include "cutter/run_failure.h"
 #include "cutter/run_notes.h"
+#include "transcoder/platform.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -33,8 +34,10 @@ std::mt19937& randomEngine() {
     return engine;
 }
 
-// Why the folder cannot take the output, or nothing when it can.
-QString folderProblem(const QString& folder) {
+// Why the folder cannot take the output, or nothing when it can. A name longer than the folder
+// takes is refused before anything is encoded: only the final rename would find out.
+QString outputProblem(const QString& outputPath) {
+    const QString folder = QFileInfo(outputPath).absolutePath();
     const QFileInfo info(folder);
     if (folder.isEmpty() || !info.exists() || !info.isDir())
         return QStringLiteral("The output folder %1 does not exist. Please choose another one "
@@ -44,6 +47,15 @@ QString folderProblem(const QString& folder) {
         return QStringLiteral("The output folder %1 cannot be written. Please choose another "
                               "one on the Settings page.")
             .arg(folder);
+    const QString name = QFileInfo(outputPath).fileName();
+    const std::size_t most =
+        transcoder::platform::maxNameBytes(QFile::encodeName(folder).toStdString());
+    if (std::size_t(QFile::encodeName(name).size()) > most)
+        return QStringLiteral("The name of the cut is too long for the output folder, which takes "
+                              "names of up to %1 bytes:\n%2\nPlease give the opened file a "
+                              "shorter name.")
+            .arg(most)
+            .arg(name);
     return {};
 }
 
@@ -210,7 +222,7 @@ void Form1::SaveCuttedAudio() {
         return;
     }
     const QString outputPath = exportOutputPath(request);
-    QString problem = folderProblem(QFileInfo(outputPath).absolutePath());
+    QString problem = outputProblem(outputPath);
     if (problem.isEmpty() && !fitsCommandLine(outputPath))
         problem = QStringLiteral("The output name %1 holds a double quote (\"), which the "
                                  "transcoder cannot be given.")
@@ -227,19 +239,18 @@ void Form1::SaveCuttedAudio() {
         return;
 
     QString errorLine;
-    QStringList notes; // how the transcoder made the file, for the done message
+    QStringList reports; // how the transcoder made the file: settings replaced, a copy
     try {
         provideCoder();
+        const QStringList before = partFiles(outputPath);
         // A save long enough to report runs the bar; a short one keeps it full.
         const std::int32_t exitCode = ShellAndWait(
             exportCommandLine(request), SW_HIDE, &errorLine,
-            [this](double fraction) { showRunProgress(fraction); },
-            [&notes](const QByteArray& line) {
-                if (const QString note = doneNoteFor(line); !note.isEmpty())
-                    notes << note;
-            });
-        if (exitCode == kShellWaitEnded)
-            removePartFiles(outputPath);
+            [this](double fraction) { showRunProgress(fraction); }, &reports);
+        // Whatever ended a run without success (a stop, a crash, a kill, a failure), nothing
+        // of it stays in the user's folder.
+        if (exitCode != 0)
+            removePartFiles(outputPath, before);
         removeCoder();
         if (exitCode == kShellWaitEnded) // stopped on purpose: nothing written, nothing to say
             return;
@@ -257,12 +268,25 @@ void Form1::SaveCuttedAudio() {
         showMessage(this, problem, MsgCritical, kSaveFailed);
         return;
     }
-    // Where no file manager opens the folder, the message still says where the file went.
-    if (!chkAutoOpen->isChecked() ||
-        !QDesktopServices::openUrl(QUrl::fromLocalFile(txtOutputFolder->text())))
-        showMessage(
-            this,
-            (QStringList{QStringLiteral("Done Saved at ") + txtOutputFolder->text()} + notes)
-                .join(u'\n'),
-            MsgInformation, QStringLiteral("Done Saved"));
+    // Where no file manager opens the folder, the message still says where the file went; a
+    // setting the format could not take is always told, on a line of its own, and so is how
+    // the file was made.
+    QString done = QStringLiteral("Done Saved at ") + txtOutputFolder->text();
+    const bool amr = request.formatText.compare(u"amr", Qt::CaseInsensitive) == 0;
+    const int rate = substitutedRate(reports, amr ? 8000 : request.frequencyText.toInt());
+    bool replaced = false;
+    for (const QString& report : reports) {
+        if (const QString text = substitutionText(request.formatText, rate, report);
+            !text.isEmpty()) {
+            done += u'\n' + text;
+            replaced = true;
+        }
+    }
+    for (const QString& report : reports)
+        if (const QString note = doneNoteFor(report.toUtf8()); !note.isEmpty())
+            done += u'\n' + note;
+    const bool opened = chkAutoOpen->isChecked() &&
+                        QDesktopServices::openUrl(QUrl::fromLocalFile(txtOutputFolder->text()));
+    if (!opened || replaced)
+        showMessage(this, done, MsgInformation, QStringLiteral("Done Saved"));
 }

@@ -1,16 +1,13 @@
 #include "cutter/mod_shell32.h"
 
+#include "cutter/child_process.h"
+#include "transcoder/exit_codes.h"
+
 #include <QEventLoop>
 #include <QProcess>
 
 #include <algorithm>
 #include <utility>
-
-#ifdef Q_OS_LINUX
-#include <csignal>
-#include <sys/prctl.h>
-#include <unistd.h>
-#endif
 
 static_assert(kShellWaitEnded == kShellStartFailed + QProcess::Timedout);
 
@@ -20,21 +17,6 @@ constexpr int kStopGraceMs = 2000;
 
 // The loop of the wait in progress; a wait started from inside another one's events nests.
 QEventLoop* gRunningWait = nullptr;
-
-// A window killed outright must not leave its transcoder behind: it would go on writing and
-// later overwrite the temp.wav of the next session.
-void dieWithParent(QProcess& process) {
-#ifdef Q_OS_LINUX
-    const pid_t parent = ::getpid();
-    process.setChildProcessModifier([parent] {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent) // the parent died before the signal was asked for
-            ::raise(SIGTERM);
-    });
-#else
-    Q_UNUSED(process);
-#endif
-}
 
 // Asks politely first, so the transcoder removes its temporary; kills it if that is ignored.
 void stop(QProcess& process) {
@@ -76,7 +58,7 @@ bool fitsCommandLine(const QString& path) {
 }
 
 std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle, QString* errorLine,
-                          const ShellProgress& onProgress, const ShellLine& onLine) {
+                          const ShellProgress& onProgress, QStringList* reports) {
     Q_UNUSED(windowStyle); // the transcoder has no window to show or hide
     QStringList arguments = splitCommandLine(commandLine);
     if (arguments.isEmpty())
@@ -86,11 +68,14 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle, 
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardInputFile(QProcess::nullDevice());
-    if (!onProgress && !onLine)
+    if (!onProgress && !reports)
         process.setStandardOutputFile(QProcess::nullDevice());
-    dieWithParent(process);
+    // A window killed outright must not leave its transcoder behind: it would go on writing and
+    // later overwrite the temp.wav of the next session.
+    tieBeforeStart(process);
     QEventLoop loop;
-    // The transcoder reports "progress 0.370" lines; each is handed on as it arrives.
+    // The transcoder reports "progress 0.370" lines, handed on as they arrive, and how it made
+    // the file (each setting it replaced, a copy), kept for the caller.
     QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [&] {
         while (process.canReadLine()) {
             const QByteArray line = process.readLine().trimmed();
@@ -98,8 +83,8 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle, 
             const double fraction = line.startsWith("progress ") ? line.mid(9).toDouble(&ok) : 0;
             if (ok && onProgress)
                 onProgress(std::clamp(fraction, 0.0, 1.0));
-            else if (!ok && onLine)
-                onLine(line);
+            else if (!ok && reports && !line.isEmpty())
+                *reports << QString::fromUtf8(line);
         }
     });
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
@@ -108,6 +93,7 @@ std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle, 
             loop.quit();
     });
     process.start(program, arguments, QIODevice::ReadOnly);
+    tieAfterStart(process);
     // finished and a failed start are both reported through the event loop, so neither can be
     // missed before it runs.
     if (process.state() != QProcess::NotRunning) {

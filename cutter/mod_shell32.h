@@ -27,16 +27,16 @@ bool fitsCommandLine(const QString& path);
 // Starts the command line, lets window events run until the process ends, and returns its exit
 // code. The last line the process wrote on its standard error goes to errorLine when given.
 // The process never outlives the wait: when the wait ends early the process is asked to stop,
-// killed 2 s later, and kShellWaitEnded returned; on Linux it is also sent SIGTERM when the
-// window dies.
+// killed 2 s later, and kShellWaitEnded returned; it also ends when the window dies
+// (cutter/child_process.h).
 // Progress the process reported on standard output ("progress 0.370"), from 0 to 1.
 using ShellProgress = std::function<void(double fraction)>;
-// Any other line the process wrote on standard output, without its line break.
-using ShellLine = std::function<void(const QByteArray& line)>;
 
+// Every other line the process wrote on standard output goes to reports when given: a replaced
+// setting ("substituted bitrate 320000 64000"), an MP3 copied from its source ("copied").
 std::int32_t ShellAndWait(const QString& commandLine, std::int32_t windowStyle,
                           QString* errorLine = nullptr, const ShellProgress& onProgress = {},
-                          const ShellLine& onLine = {});
+                          QStringList* reports = nullptr);
 
 // Ends the wait of the ShellAndWait in progress, if any, as if the application were quitting:
 // its process is stopped and it returns kShellWaitEnded. Nothing happens when none runs.

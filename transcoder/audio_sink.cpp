@@ -1,7 +1,9 @@
 #include "transcoder/audio_sink.h"
 
+#include "transcoder/av_error_words.h"
 #include "transcoder/av_handles.h"
 #include "transcoder/descriptor_output.h"
+#include "transcoder/failure.h"
 #include "transcoder/tags_av.h"
 #include "transcoder/wav_writer.h"
 
@@ -18,6 +20,13 @@ extern "C" {
 namespace transcoder {
 
 namespace {
+
+// A write of the muxer that failed: FFmpeg passes on the system's error number.
+Failure writeError(const std::string& path, int avError) {
+    const int error = avError < 0 && AVUNERROR(avError) < 4096 ? AVUNERROR(avError) : EIO;
+    return Failure(writeFailureCode(error),
+                   "cannot write '" + path + "': " + avErrorWords(avError));
+}
 
 class WavSink final : public AudioSink {
 public:
@@ -61,12 +70,13 @@ public:
         const EncoderChoice choice = encoderFor(settings.container);
         const AVCodec* codec = avcodec_find_encoder_by_name(choice.encoder);
         if (!codec)
-            throw std::runtime_error(std::string("this FFmpeg has no ") + choice.encoder +
-                                     " encoder for " +
-                                     std::string(containerName(settings.container)));
+            throw Failure(ExitCode::NoEncoder, std::string("this transcoder has no ") +
+                                                   choice.encoder + " encoder for " +
+                                                   std::string(containerName(settings.container)));
         AVFormatContext* raw = nullptr;
         if (avformat_alloc_output_context2(&raw, nullptr, choice.muxer, nullptr) < 0 || !raw)
-            throw std::runtime_error(std::string("this FFmpeg cannot write ") + choice.muxer);
+            throw Failure(ExitCode::NoEncoder,
+                          std::string("this transcoder cannot write ") + choice.muxer + " files");
         muxer_.reset(raw);
 
         encoder_.reset(avcodec_alloc_context3(codec));
@@ -80,23 +90,25 @@ public:
         if (muxer_->oformat->flags & AVFMT_GLOBALHEADER)
             encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (int rc = avcodec_open2(encoder_.get(), codec, nullptr); rc < 0)
-            throw std::runtime_error(
-                std::string(choice.encoder) + " cannot encode " +
-                std::to_string(settings.sampleRate) + " Hz, " + std::to_string(settings.channels) +
-                " channels, " + formatBitRate(settings.bitRate) + " (" + avErrorText(rc) + ")");
+            throw Failure(ExitCode::NoEncoder, std::string(choice.encoder) + " cannot encode " +
+                                                   std::to_string(settings.sampleRate) + " Hz, " +
+                                                   std::to_string(settings.channels) +
+                                                   " channels, " + formatBitRate(settings.bitRate) +
+                                                   " (" + avErrorWords(rc) + ")");
 
         stream_ = avformat_new_stream(muxer_.get(), nullptr);
         if (!stream_)
             throw std::bad_alloc();
         stream_->time_base = encoder_->time_base;
         if (int rc = avcodec_parameters_from_context(stream_->codecpar, encoder_.get()); rc < 0)
-            throw std::runtime_error("cannot set up the output stream: " + avErrorText(rc));
+            throw Failure(ExitCode::Unexpected,
+                          "cannot set up the output stream: " + avErrorWords(rc));
         muxer_->pb = output_.get();
         muxer_->flags |= AVFMT_FLAG_CUSTOM_IO;
         static const Tags kNoTags;
         addTags(muxer_.get(), settings.container, tags ? *tags : kNoTags);
         if (int rc = avformat_write_header(muxer_.get(), nullptr); rc < 0)
-            throw std::runtime_error("cannot write '" + path + "': " + avErrorText(rc));
+            throw writeError(path, rc);
 
         frameSize_ = encoder_->frame_size > 0 ? encoder_->frame_size : 1024;
         primed_ = settings.container == Container::Wma;
@@ -132,10 +144,10 @@ public:
             encodeFromFifo(left);
         send(nullptr);
         if (int rc = av_write_trailer(muxer_.get()); rc < 0)
-            throw std::runtime_error("cannot write '" + path_ + "': " + avErrorText(rc));
+            throw writeError(path_, rc);
         avio_flush(muxer_->pb);
         if (const int rc = muxer_->pb->error; rc < 0)
-            throw std::runtime_error("cannot write '" + path_ + "': " + avErrorText(rc));
+            throw writeError(path_, rc);
     }
 
 private:
@@ -156,17 +168,17 @@ private:
 
     void send(const AVFrame* frame) {
         if (int rc = avcodec_send_frame(encoder_.get(), frame); rc < 0)
-            throw std::runtime_error("encoding failed: " + avErrorText(rc));
+            throw Failure(ExitCode::Unexpected, "encoding failed: " + avErrorWords(rc));
         while (true) {
             const int rc = avcodec_receive_packet(encoder_.get(), packet_.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
                 return;
             if (rc < 0)
-                throw std::runtime_error("encoding failed: " + avErrorText(rc));
+                throw Failure(ExitCode::Unexpected, "encoding failed: " + avErrorWords(rc));
             av_packet_rescale_ts(packet_.get(), encoder_->time_base, stream_->time_base);
             packet_->stream_index = stream_->index;
             if (int wrc = av_interleaved_write_frame(muxer_.get(), packet_.get()); wrc < 0)
-                throw std::runtime_error("cannot write '" + path_ + "': " + avErrorText(wrc));
+                throw writeError(path_, wrc);
         }
     }
 

@@ -32,8 +32,8 @@ public:
 
 // Writes through fd, an empty file open for reading and writing that stays the caller's to
 // close, for the fitted settings; path only names the file in messages. The tags, when given,
-// go into the file as its container holds them. Throws std::runtime_error with a readable
-// message.
+// go into the file as its container holds them. Throws Failure (transcoder/failure.h) with a
+// readable message.
 std::unique_ptr<AudioSink> makeSink(int fd, const std::string& path, const EncodeSettings& settings,
                                     const Tags* tags = nullptr);
 

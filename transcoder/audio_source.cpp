@@ -1,8 +1,11 @@
 #include "transcoder/audio_source.h"
 
+#include "transcoder/av_error_words.h"
+#include "transcoder/failure.h"
 #include "transcoder/platform.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -15,8 +18,36 @@ namespace transcoder {
 
 namespace {
 
-std::runtime_error inputError(const std::string& path, const std::string& what) {
-    return std::runtime_error("cannot read input '" + path + "': " + what);
+Failure inputError(const std::string& path, ExitCode code, const std::string& what) {
+    return Failure(code, "cannot read input '" + path + "': " + what);
+}
+
+// A failure of FFmpeg on the input: a failing disk or a lack of memory says so, whatever step
+// met it; anything else is the step's own kind.
+Failure inputError(const std::string& path, int avError, ExitCode otherwise,
+                   const std::string& context = {}) {
+    ExitCode code = otherwise;
+    if (avError == AVERROR(EIO))
+        code = ExitCode::ReadFailed;
+    else if (avError == AVERROR(ENOMEM))
+        code = ExitCode::OutOfMemory;
+    else if (avError == AVERROR(EACCES) || avError == AVERROR(EPERM))
+        code = ExitCode::InputNotReadable;
+    else if (avError == AVERROR(ENOENT))
+        code = ExitCode::InputMissing;
+    else if (avError == AVERROR_PATCHWELCOME || avError == AVERROR(ENOSYS))
+        code = ExitCode::NoDecoder;
+    const std::string words = avErrorWords(avError);
+    return inputError(path, code, context.empty() ? words : context + " (" + words + ")");
+}
+
+// A missing, hidden or unreadable input, by the system's error number.
+Failure systemInputError(const std::string& path, int error) {
+    const ExitCode code = error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG
+                              ? ExitCode::InputMissing
+                          : error == EACCES || error == EPERM ? ExitCode::InputNotReadable
+                                                              : ExitCode::ReadFailed;
+    return inputError(path, code, systemErrorWords(error));
 }
 
 // Rates outside this range are a damaged or hostile header, not audio: taken at their word they
@@ -26,9 +57,10 @@ constexpr int kMaxSampleRate = 768000;
 
 void checkSampleRate(const std::string& path, int rate) {
     if (rate < kMinSampleRate || rate > kMaxSampleRate)
-        throw inputError(path, "its sample rate of " + std::to_string(rate) +
-                                   " Hz is not one audio uses (" + std::to_string(kMinSampleRate) +
-                                   " to " + std::to_string(kMaxSampleRate) + " Hz)");
+        throw inputError(path, ExitCode::DamagedHeader,
+                         "its sample rate of " + std::to_string(rate) +
+                             " Hz is not one audio uses (" + std::to_string(kMinSampleRate) +
+                             " to " + std::to_string(kMaxSampleRate) + " Hz)");
 }
 
 } // namespace
@@ -38,25 +70,25 @@ AudioSource::AudioSource(const std::string& path)
     // Checked first so that a missing or unreadable file reads as such, not as a format error.
     bool folder = false;
     if (const int error = platform::inspect(path, &folder); error != 0)
-        throw inputError(path, std::strerror(error));
+        throw systemInputError(path, error);
     if (folder)
-        throw inputError(path, "it is a folder");
+        throw inputError(path, ExitCode::NotAudio, "it is a folder");
     if (const int error = platform::readableError(path); error != 0)
-        throw inputError(path, std::strerror(error));
+        throw systemInputError(path, error);
 
     AVFormatContext* raw = nullptr;
     if (int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); rc < 0)
-        throw inputError(path, "not an audio file FFmpeg can read (" + avErrorText(rc) + ")");
+        throw inputError(path, rc, ExitCode::NotAudio, "not an audio file Quillet knows");
     format_.reset(raw);
     if (int rc = avformat_find_stream_info(format_.get(), nullptr); rc < 0)
-        throw inputError(path, avErrorText(rc));
+        throw inputError(path, rc, ExitCode::NotAudio);
 
     const AVCodec* codec = nullptr;
     streamIndex_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (streamIndex_ == AVERROR_STREAM_NOT_FOUND)
-        throw std::runtime_error("no audio stream in '" + path + "'");
+        throw Failure(ExitCode::NoAudioStream, "no audio stream in '" + path + "'");
     if (streamIndex_ < 0 || !codec)
-        throw std::runtime_error("no decoder for the audio in '" + path + "'");
+        throw Failure(ExitCode::NoDecoder, "no decoder for the audio in '" + path + "'");
     // Cover pictures and other streams are never read into the decoder.
     for (unsigned i = 0; i < format_->nb_streams; ++i)
         if (static_cast<int>(i) != streamIndex_)
@@ -67,12 +99,13 @@ AudioSource::AudioSource(const std::string& path)
     if (!decoder_)
         throw std::bad_alloc();
     if (int rc = avcodec_parameters_to_context(decoder_.get(), stream->codecpar); rc < 0)
-        throw inputError(path, avErrorText(rc));
+        throw inputError(path, rc, ExitCode::NoDecoder);
     decoder_->pkt_timebase = stream->time_base;
     if (int rc = avcodec_open2(decoder_.get(), codec, nullptr); rc < 0)
-        throw inputError(path, "cannot decode its audio (" + avErrorText(rc) + ")");
+        throw inputError(path, rc, ExitCode::DamagedHeader, "cannot decode its audio");
     if (decoder_->sample_rate <= 0 || decoder_->ch_layout.nb_channels <= 0)
-        throw inputError(path, "its audio stream has no sample rate or channels");
+        throw inputError(path, ExitCode::DamagedHeader,
+                         "its audio stream has no sample rate or channels");
     checkSampleRate(path, decoder_->sample_rate);
     fileBytes_ = format_->pb ? std::max<std::int64_t>(0, avio_size(format_->pb)) : 0;
 }
@@ -136,9 +169,9 @@ bool AudioSource::receive() {
             // A file that simply ends early still gives what decodes; a failing read does not.
             const int ioError = format_->pb ? format_->pb->error : 0;
             if (ioError < 0 && ioError != AVERROR_EOF)
-                throw inputError(path_, avErrorText(ioError));
+                throw inputError(path_, ioError, ExitCode::ReadFailed);
             if (readRc == AVERROR(EIO))
-                throw inputError(path_, avErrorText(readRc));
+                throw inputError(path_, readRc, ExitCode::ReadFailed);
             draining_ = true;
             avcodec_send_packet(decoder_.get(), nullptr);
             continue;
@@ -158,8 +191,8 @@ const AVFrame* AudioSource::next(std::int64_t& firstSample) {
     if (parallel_) {
         try {
             parallelFrame = parallel_->next();
-        } catch (const std::runtime_error& error) {
-            throw inputError(path_, error.what());
+        } catch (const Failure& error) {
+            throw inputError(path_, error.code(), error.what());
         }
         if (!parallelFrame)
             return nullptr;

@@ -1,6 +1,6 @@
 // The input side of a run: opens a file, picks its best audio stream, decodes it frame by frame
 // and tells where each frame starts, in samples of the stream's rate. Errors are thrown as
-// std::runtime_error with a message that names the file and the problem.
+// Failure (transcoder/failure.h) with a message that names the file and the problem.
 #pragma once
 
 #include "transcoder/av_handles.h"

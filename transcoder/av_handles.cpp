@@ -1,5 +1,7 @@
 #include "transcoder/av_handles.h"
 
+#include "transcoder/av_error_words.h"
+
 #include <new>
 
 extern "C" {
@@ -61,9 +63,7 @@ PacketPtr makePacket() {
 }
 
 std::string avErrorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
+    return avErrorWords(code);
 }
 
 } // namespace transcoder

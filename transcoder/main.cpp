@@ -1,5 +1,6 @@
 // codec.dll: Quillet's command-line transcoder. Converts any input FFmpeg decodes to the WAV
 // the window program reads, and cuts stretches of it into MP3, WMA, WAV or AMR files.
+#include "transcoder/failure.h"
 #include "transcoder/options.h"
 #include "transcoder/output_file.h"
 #include "transcoder/transcode.h"
@@ -17,6 +18,11 @@ extern "C" {
 
 namespace {
 
+int exitWith(transcoder::ExitCode code, const std::string& words) {
+    std::cerr << "codec: " << words << std::endl;
+    return static_cast<int>(code);
+}
+
 void onSignal(int signalNumber) {
     transcoder::removeTemporaryOnSignal();
     std::signal(signalNumber, SIG_DFL);
@@ -32,10 +38,8 @@ int main(int argc, char** argv) {
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const transcoder::ParseResult parsed = transcoder::parseArguments(args);
-    if (!parsed.request) {
-        std::cerr << "codec: " << parsed.error << std::endl;
-        return 2;
-    }
+    if (!parsed.request)
+        return exitWith(transcoder::ExitCode::BadOption, parsed.error);
     if (parsed.request->help) {
         std::cout << transcoder::usageText();
         return 0;
@@ -54,17 +58,19 @@ int main(int argc, char** argv) {
         last = now;
         print(fraction);
     };
+    // Each kind of failure has its exit code, the window's only clue to what went wrong; the
+    // line on standard error is the detail it shows after its own sentence.
     try {
         // "copied": the MP3 cut was made from the source's frames, without encoding.
-        if (transcoder::transcode(*parsed.request, std::cerr, report))
+        if (transcoder::transcode(*parsed.request, std::cout, report))
             std::printf("copied\n");
         print(1.0);
+    } catch (const transcoder::Failure& failure) {
+        return exitWith(failure.code(), failure.what());
     } catch (const std::bad_alloc&) {
-        std::cerr << "codec: out of memory" << std::endl;
-        return 1;
+        return exitWith(transcoder::ExitCode::OutOfMemory, "there is not enough memory");
     } catch (const std::exception& e) {
-        std::cerr << "codec: " << e.what() << std::endl;
-        return 1;
+        return exitWith(transcoder::ExitCode::Unexpected, e.what());
     }
     return 0;
 }

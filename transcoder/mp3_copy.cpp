@@ -1,7 +1,9 @@
 #include "transcoder/mp3_copy.h"
 
+#include "transcoder/av_error_words.h"
 #include "transcoder/av_handles.h"
 #include "transcoder/descriptor_output.h"
+#include "transcoder/failure.h"
 #include "transcoder/mp3_frames.h"
 #include "transcoder/output_file.h"
 #include "transcoder/settings.h"
@@ -51,9 +53,12 @@ std::optional<mp3::Layout> scan(SourceFile& file, std::int64_t size) {
     return file.good() ? mp3::scanConstantBitRate(size, file.reader()) : std::nullopt;
 }
 
+// A write of the muxer that failed: FFmpeg passes on the system's error number.
 void check(int rc, const std::string& path) {
-    if (rc < 0)
-        throw std::runtime_error("cannot write '" + path + "': " + avErrorText(rc));
+    if (rc < 0) {
+        const int error = AVUNERROR(rc) < 4096 ? AVUNERROR(rc) : EIO;
+        throw Failure(writeFailureCode(error), "cannot write '" + path + "': " + avErrorWords(rc));
+    }
 }
 
 // Samples a decoder drops from the packet's decode: at its start and at its end.
@@ -73,7 +78,7 @@ void writeFrames(SourceFile& source, const mp3::Layout& layout, const mp3::CopyP
     DescriptorOutput output(temporary.descriptor());
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, "mp3", nullptr) < 0 || !raw)
-        throw std::runtime_error("this FFmpeg cannot write mp3");
+        throw Failure(ExitCode::NoEncoder, "this transcoder cannot write mp3");
     const OutputFormatPtr muxer(raw);
     AVStream* stream = avformat_new_stream(muxer.get(), nullptr);
     if (!stream)
@@ -117,7 +122,7 @@ void writeFrames(SourceFile& source, const mp3::Layout& layout, const mp3::CopyP
                 std::min<std::int64_t>(1 << 20, last.offset + last.bytes - frame.offset)));
             chunkAt = frame.offset;
             if (source.read(chunkAt, chunk.data(), chunk.size()) != std::int64_t(chunk.size()))
-                throw std::runtime_error("the source MP3 could not be read again");
+                throw Failure(ExitCode::ReadFailed, "the source MP3 could not be read again");
         }
         const std::uint8_t* bytes = chunk.data() + (frame.offset - chunkAt);
         if (i == plan.first && plan.silentFrame) {

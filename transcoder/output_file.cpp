@@ -1,5 +1,7 @@
 #include "transcoder/output_file.h"
 
+#include "transcoder/failure.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -50,8 +52,9 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::runtime_error writeError(const std::string& path) {
-    return std::runtime_error("cannot write '" + path + "': " + std::strerror(errno));
+Failure writeError(const std::string& path, int error) {
+    return Failure(writeFailureCode(error),
+                   "cannot write '" + path + "': " + systemErrorWords(error));
 }
 
 } // namespace
@@ -72,14 +75,20 @@ TemporaryOutput::TemporaryOutput(const std::string& target) : target_(target) {
     const std::string folder = folderOf(target);
     bool isFolder = false;
     if (platform::inspect(folder, &isFolder) != 0 || !isFolder)
-        throw std::runtime_error("output folder '" + folder + "' does not exist");
+        throw Failure(ExitCode::OutputFolderMissing,
+                      "output folder '" + folder + "' does not exist");
     if (platform::writableFolderError(folder) != 0)
-        throw std::runtime_error("output folder '" + folder + "' is not writable");
+        throw Failure(ExitCode::OutputFolderNotWritable,
+                      "output folder '" + folder + "' is not writable");
     const std::string name = nameOf(target);
     if (name.empty())
-        throw std::runtime_error("output '" + target + "' names a folder, not a file");
+        throw Failure(ExitCode::BadOption, "output '" + target + "' names a folder, not a file");
     if (platform::inspect(target, &isFolder) == 0 && isFolder)
-        throw std::runtime_error("output '" + target + "' is a folder");
+        throw Failure(ExitCode::WriteFailed, "output '" + target + "' is a folder");
+    // Refused before anything is encoded: the rename at the end would fail.
+    if (const std::size_t most = platform::maxNameBytes(folder); name.size() > most)
+        throw Failure(ExitCode::NameTooLong, "the name of '" + target + "' is longer than the " +
+                                                 std::to_string(most) + " bytes its folder takes");
 
     pattern_ =
         (folder == "/" ? "" : folder) + "/" + temporaryName(name, platform::maxNameBytes(folder));
@@ -96,9 +105,11 @@ TemporaryOutput::~TemporaryOutput() {
 void TemporaryOutput::create() {
     std::string path = pattern_;
     platform::FileDescriptor file = platform::createUniqueFile(path);
-    if (!file.valid())
-        throw std::runtime_error("cannot create a file in '" + folderOf(target_) +
-                                 "': " + std::strerror(errno));
+    if (!file.valid()) {
+        const int error = errno;
+        throw Failure(writeFailureCode(error), "cannot create a file in '" + folderOf(target_) +
+                                                   "': " + systemErrorWords(error));
+    }
     file_ = std::move(file);
     path_ = path;
     withdraw(slot_);
@@ -115,11 +126,11 @@ void TemporaryOutput::reclaim() {
     while (true) {
         const std::int64_t n = platform::readAt(old.get(), buffer.data(), buffer.size(), offset);
         if (n < 0)
-            throw writeError(path_);
+            throw writeError(path_, errno);
         if (n == 0)
             break;
         if (!platform::writeAt(file_.get(), buffer.data(), static_cast<std::size_t>(n), offset))
-            throw writeError(path_);
+            throw writeError(path_, errno);
         offset += n;
     }
 }
@@ -131,14 +142,15 @@ void TemporaryOutput::commit() {
     // Closed before the rename: a late write error must fail the run, and Windows cannot
     // rename an open file.
     if (!file_.close()) {
-        const std::runtime_error error = writeError(path_);
+        const Failure error = writeError(path_, errno);
         platform::removeFile(path_.c_str());
         throw error;
     }
     if (!platform::replaceFile(path_, target_)) {
         const int error = errno;
         platform::removeFile(path_.c_str());
-        throw std::runtime_error("cannot replace '" + target_ + "': " + std::strerror(error));
+        throw Failure(writeFailureCode(error),
+                      "cannot replace '" + target_ + "': " + systemErrorWords(error));
     }
     committed_ = true;
 }

@@ -18,7 +18,8 @@ std::string temporaryName(const std::string& name, std::size_t maxNameBytes);
 class TemporaryOutput {
 public:
     // Checks that the target's folder exists and is writable, and creates the temporary in it.
-    // Throws std::runtime_error with a readable message.
+    // Throws Failure (transcoder/failure.h) with a readable message; a name longer than the
+    // folder takes is refused here, before anything is written.
     explicit TemporaryOutput(const std::string& target);
     ~TemporaryOutput(); // removes the temporary unless committed
     TemporaryOutput(const TemporaryOutput&) = delete;

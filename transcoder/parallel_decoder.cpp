@@ -1,5 +1,8 @@
 #include "transcoder/parallel_decoder.h"
 
+#include "transcoder/av_error_words.h"
+#include "transcoder/failure.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -78,9 +81,9 @@ void ParallelDecoder::readAll() {
         if (rc < 0) {
             const int ioError = format_->pb ? format_->pb->error : 0;
             if (ioError < 0 && ioError != AVERROR_EOF)
-                error = avErrorText(ioError);
+                error = avErrorWords(ioError);
             else if (rc == AVERROR(EIO))
-                error = avErrorText(rc);
+                error = avErrorWords(rc);
             break;
         }
         if (packet->stream_index != streamIndex_)
@@ -128,7 +131,7 @@ void ParallelDecoder::decodeChunks() {
         rc = avcodec_open2(decoder.get(), codec, nullptr);
     }
     if (rc < 0)
-        failure = "cannot decode its audio (" + avErrorText(rc) + ")";
+        failure = "cannot decode its audio (" + avErrorWords(rc) + ")";
     FramePtr frame = makeFrame();
     while (true) {
         std::shared_ptr<Chunk> chunk;
@@ -232,7 +235,7 @@ const AVFrame* ParallelDecoder::next() {
             else
                 av_channel_layout_default(&view->ch_layout, piece.channels);
             if (piece.planes.size() > AV_NUM_DATA_POINTERS)
-                throw std::runtime_error("the input has too many channels");
+                throw Failure(ExitCode::NoDecoder, "it has more channels than Quillet takes");
             for (std::size_t p = 0; p < piece.planes.size(); ++p)
                 view->data[p] = piece.planes[p].data();
             view->extended_data = view->data;
@@ -250,11 +253,11 @@ const AVFrame* ParallelDecoder::next() {
         });
         if (chunks_.empty()) {
             if (!readError_.empty())
-                throw std::runtime_error(readError_);
+                throw Failure(ExitCode::ReadFailed, readError_);
             return nullptr;
         }
         if (!chunks_.front()->error.empty())
-            throw std::runtime_error(chunks_.front()->error);
+            throw Failure(ExitCode::DamagedHeader, chunks_.front()->error);
         current_ = chunks_.front();
         currentPiece_ = 0;
         position_ = current_->position;

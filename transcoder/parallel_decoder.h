@@ -35,7 +35,7 @@ public:
     ParallelDecoder& operator=(const ParallelDecoder&) = delete;
 
     // The next frame in stream order, or nullptr at the end; valid until the next call. Throws
-    // std::runtime_error when reading the file failed.
+    // Failure when reading the file failed.
     const AVFrame* next();
     // File position (bytes) of the chunk being handed out.
     std::int64_t position() const { return position_; }

@@ -1,5 +1,7 @@
 #include "transcoder/resampler.h"
 
+#include "transcoder/failure.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -27,8 +29,8 @@ void normalisedLayout(const AVFrame* frame, AVChannelLayout* layout) {
         av_channel_layout_copy(layout, &frame->ch_layout);
 }
 
-std::runtime_error conversionError() {
-    return std::runtime_error("cannot convert the input's audio format");
+Failure conversionError() {
+    return Failure(ExitCode::NoDecoder, "its sound is in a sample format Quillet cannot convert");
 }
 
 } // namespace
@@ -59,7 +61,7 @@ void Resampler::convert(const AVFrame* frame, int offset, int count, const Emit&
     const int channels = frame->ch_layout.nb_channels;
     const int planes = planar ? channels : 1;
     if (planes > 64)
-        throw std::runtime_error("the input has too many channels");
+        throw Failure(ExitCode::NoDecoder, "it has more channels than Quillet takes");
     const int step = av_get_bytes_per_sample(format) * (planar ? 1 : channels);
     const std::uint8_t* in[64] = {};
     for (int done = 0; done < count;) {

@@ -107,25 +107,21 @@ std::string formatBitRate(int bitRate) {
 FittedSettings fitToEncoder(const EncodeSettings& wanted) {
     FittedSettings fitted{wanted, {}};
     EncodeSettings& s = fitted.settings;
-    const std::string name(containerName(s.container));
-    auto note = [&](const std::string& what, const std::string& from, const std::string& to) {
-        fitted.notes.push_back(name + " cannot use " + from + what + ", using " + to + what);
+    auto note = [&](const char* setting, int asked, int used) {
+        if (asked != used)
+            fitted.substitutions.push_back({setting, asked, used});
     };
     auto fitRate = [&](int rate) {
-        if (rate != s.sampleRate)
-            note(" Hz", std::to_string(s.sampleRate), std::to_string(rate));
+        note("rate", s.sampleRate, rate);
         s.sampleRate = rate;
     };
     auto fitChannels = [&](int channels) {
-        if (channels != s.channels)
-            fitted.notes.push_back(name + " cannot use " + std::to_string(s.channels) +
-                                   " channels, using " + std::to_string(channels));
+        note("channels", s.channels, channels);
         s.channels = channels;
     };
-    auto fitBitRate = [&](int bitRate, const std::string& context) {
-        if (s.bitRate != 0 && bitRate != s.bitRate)
-            fitted.notes.push_back(name + context + " cannot use " + formatBitRate(s.bitRate) +
-                                   ", using " + formatBitRate(bitRate));
+    auto fitBitRate = [&](int bitRate) {
+        if (s.bitRate != 0)
+            note("bitrate", s.bitRate, bitRate);
         s.bitRate = bitRate;
     };
 
@@ -137,18 +133,17 @@ FittedSettings fitToEncoder(const EncodeSettings& wanted) {
     case Container::Mp3:
         fitRate(nearestValue(s.sampleRate, kMp3Rates));
         fitChannels(std::clamp(s.channels, 1, kMaxChannels));
-        fitBitRate(nearestValue(s.bitRate == 0 ? 128000 : s.bitRate, mp3BitRates(s.sampleRate)),
-                   " at " + std::to_string(s.sampleRate) + " Hz");
+        fitBitRate(nearestValue(s.bitRate == 0 ? 128000 : s.bitRate, mp3BitRates(s.sampleRate)));
         break;
     case Container::Wma:
         fitRate(std::min(s.sampleRate, kWmaMaxRate));
         fitChannels(std::clamp(s.channels, 1, kMaxChannels));
-        fitBitRate(std::max(s.bitRate == 0 ? 128000 : s.bitRate, kWmaMinBitRate), "");
+        fitBitRate(std::max(s.bitRate == 0 ? 128000 : s.bitRate, kWmaMinBitRate));
         break;
     case Container::Amr:
         fitRate(8000);
         fitChannels(1);
-        fitBitRate(nearestValue(s.bitRate == 0 ? 12200 : s.bitRate, kAmrBitRates), "");
+        fitBitRate(nearestValue(s.bitRate == 0 ? 12200 : s.bitRate, kAmrBitRates));
         break;
     }
     return fitted;

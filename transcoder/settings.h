@@ -1,6 +1,6 @@
 // Output formats and the values each encoder can take: the format from a file name, the nearest
-// accepted value, and the fit of requested rate / channels / bit rate to an encoder, with one
-// line of explanation per changed value. Pure functions, no FFmpeg.
+// accepted value, and the fit of requested rate / channels / bit rate to an encoder, listing
+// each value it changed. Pure functions, no FFmpeg.
 #pragma once
 
 #include <optional>
@@ -27,9 +27,17 @@ struct EncodeSettings {
     int bitRate = 0; // bit/s; 0 for PCM
 };
 
+// One value the encoder could not take: setting is "rate" (Hz), "bitrate" (bit/s) or "channels".
+struct Substitution {
+    std::string setting;
+    int asked = 0;
+    int used = 0;
+    bool operator==(const Substitution&) const = default;
+};
+
 struct FittedSettings {
     EncodeSettings settings;
-    std::vector<std::string> notes; // "mp3 cannot use 12050 Hz, using 12000 Hz"
+    std::vector<Substitution> substitutions;
 };
 
 // Fits the wanted values to what the container's encoder accepts. wanted.bitRate 0 asks for

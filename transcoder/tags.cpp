@@ -1,5 +1,6 @@
 #include "transcoder/tags.h"
 
+#include "transcoder/failure.h"
 #include "transcoder/platform.h"
 
 #include <algorithm>
@@ -423,8 +424,8 @@ CompanionOutput::CompanionOutput(const std::string& wavPath, const Tags& tags)
     temporary_.emplace(target_);
     const std::string bytes = encodeCompanion(tags);
     if (!platform::writeAt(temporary_->descriptor(), bytes.data(), bytes.size(), 0))
-        throw std::runtime_error("cannot write '" + temporary_->path() +
-                                 "': " + std::strerror(errno));
+        throw Failure(writeFailureCode(errno),
+                      "cannot write '" + temporary_->path() + "': " + systemErrorWords(errno));
 }
 
 void CompanionOutput::commit() {
@@ -435,7 +436,8 @@ void CompanionOutput::commit() {
     bool folder = false;
     if (platform::inspect(target_, &folder) == 0 && !folder &&
         !platform::removeFile(target_.c_str()))
-        throw std::runtime_error("cannot remove '" + target_ + "': " + std::strerror(errno));
+        throw Failure(ExitCode::WriteFailed,
+                      "cannot remove '" + target_ + "': " + systemErrorWords(errno));
 }
 
 void CompanionOutput::withdraw() {

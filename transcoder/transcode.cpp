@@ -2,6 +2,7 @@
 
 #include "transcoder/audio_sink.h"
 #include "transcoder/audio_source.h"
+#include "transcoder/failure.h"
 #include "transcoder/mp3_copy.h"
 #include "transcoder/output_file.h"
 #include "transcoder/resampler.h"
@@ -128,8 +129,8 @@ Container chooseContainer(const Request& request) {
     else
         container = containerFromExtension(request.output);
     if (!container)
-        throw std::runtime_error("cannot tell the output format from '" + request.output +
-                                 "' (use .mp3, .wma, .wav or .amr, or -f wav)");
+        throw Failure(ExitCode::BadOption, "cannot tell the output format from '" + request.output +
+                                               "' (use .mp3, .wma, .wav or .amr, or -f wav)");
     if (request.codec) {
         const std::string& codec = *request.codec;
         const bool fits =
@@ -138,8 +139,9 @@ Container chooseContainer(const Request& request) {
             (*container == Container::Wma && codec == "wmav2") ||
             (*container == Container::Wav && codec == "pcm_s16le");
         if (!fits)
-            throw std::runtime_error("-acodec " + codec + " cannot write a ." +
-                                     std::string(containerName(*container)) + " file");
+            throw Failure(ExitCode::BadOption, "-acodec " + codec + " cannot write a ." +
+                                                   std::string(containerName(*container)) +
+                                                   " file");
     }
     return *container;
 }
@@ -167,12 +169,12 @@ bool transcode(const Request& request, std::ostream& notes, const ProgressFn& pr
         wanted.channels = std::min(source.channels(), 2);
     wanted.bitRate = request.bitRate.value_or(0);
     const FittedSettings fitted = fitToEncoder(wanted);
-    for (const std::string& note : fitted.notes)
-        notes << "codec: " << note << '\n';
+    for (const Substitution& s : fitted.substitutions)
+        notes << kSubstitutedPrefix << s.setting << ' ' << s.asked << ' ' << s.used << std::endl;
     const EncodeSettings& settings = fitted.settings;
 
     if (request.lengthMs && *request.lengthMs == 0)
-        throw std::runtime_error("nothing to write: -t is 00:00:00");
+        throw Failure(ExitCode::EmptyStretch, "nothing to write: -t is 00:00:00");
     const int outRate = settings.sampleRate;
     const std::int64_t startMs = request.startMs.value_or(0);
     // The stretch [first, end) in samples at the output rate.
@@ -255,11 +257,16 @@ bool transcode(const Request& request, std::ostream& notes, const ProgressFn& pr
                                         : double(window.position() - keepFrom) /
                                               double(std::max<std::int64_t>(1, keepTo - keepFrom)));
     }
-    if (segment.rate != 0)
+    const bool decoded = segment.rate != 0;
+    if (decoded)
         endSegment();
     if (first > 0 && window.position() <= first)
-        throw std::runtime_error("-ss " + formatTime(startMs) + " lies past the end of '" +
-                                 request.input + "'");
+        throw Failure(ExitCode::StartPastEnd, "-ss " + formatTime(startMs) +
+                                                  " lies past the end of '" + request.input + "'");
+    // A stream of which not one frame decodes is damaged, not silent: it must not pass for a
+    // file of no length.
+    if (!decoded)
+        throw Failure(ExitCode::NoSound, "no sound could be decoded from '" + request.input + "'");
     sink->finish();
     if (!conversion) {
         temporary.commit();

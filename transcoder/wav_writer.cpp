@@ -1,5 +1,6 @@
 #include "transcoder/wav_writer.h"
 
+#include "transcoder/failure.h"
 #include "transcoder/platform.h"
 
 #include <cerrno>
@@ -29,8 +30,10 @@ void putTag(std::vector<std::uint8_t>& out, const char* tag) {
     out.insert(out.end(), tag, tag + 4);
 }
 
-std::runtime_error writeError(const std::string& path) {
-    return std::runtime_error("cannot write '" + path + "': " + std::strerror(errno));
+Failure writeError(const std::string& path) {
+    const int error = errno;
+    return Failure(writeFailureCode(error),
+                   "cannot write '" + path + "': " + systemErrorWords(error));
 }
 
 } // namespace
@@ -66,7 +69,7 @@ WavWriter::WavWriter(int fd, const std::string& path, int sampleRate, int channe
 void WavWriter::write(const std::int16_t* samples, std::int64_t frames) {
     const std::int64_t bytes = frames * 2 * channels_;
     if (dataBytes_ + bytes > kMaxDataBytes)
-        throw std::runtime_error("the audio is too long: the WAV file would pass 2 GiB");
+        throw Failure(ExitCode::TooLong, "the audio is too long: the WAV file would pass 2 GiB");
     // The samples are already little-endian on the platforms we build for.
     put(samples, static_cast<std::size_t>(bytes));
     dataBytes_ += bytes;

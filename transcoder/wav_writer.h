@@ -18,7 +18,7 @@ std::vector<std::uint8_t> wavHeader(int sampleRate, int channels, std::uint32_t 
 class WavWriter {
 public:
     // Writes from byte 0 through fd, an empty file open for writing that stays the caller's to
-    // close; path only names it in messages. Throws std::runtime_error on a write failure.
+    // close; path only names it in messages. Throws Failure on a write failure.
     WavWriter(int fd, const std::string& path, int sampleRate, int channels);
 
     // Appends interleaved 16-bit samples; frames counts samples per channel.

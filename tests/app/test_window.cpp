@@ -3,6 +3,8 @@
 #include "app/wave_view.h"
 #include "audio/audio_output.h"
 #include "audio/mod_cutter.h"
+#include "cutter/export_command.h"
+#include "cutter/run_failure.h"
 #include "playback/wave_render.h"
 #include "tests/support/wav_bytes.h"
 #include "tests/support/window_fixture.h"
@@ -54,13 +56,33 @@ class TestWindow : public QObject {
     bool playsOn(double from, double by = 0.3) const {
         return QTest::qWaitFor([&] { return seconds() > from + by; }, 10000);
     }
+    // What a failed or stopped load must leave as it was.
+    QString loadedState() const {
+        const Form1& w = *f.window;
+        QString enabled;
+        for (const QObject* control :
+             QObjectList{w.cmdPlay, w.cmdStop, w.cmdPause, w.cmdBeginCut, w.cmdEndCut,
+                         w.cmdPlaySelection, w.Slider1, w.ctlRandomCut, w.ctlSaveCuttedAudio})
+            enabled += control->property("enabled").toBool() ? u'1' : u'0';
+        return QStringList{w.txtAudioFile->text(),
+                           w.lblTotalTime->text(),
+                           state(),
+                           enabled,
+                           QString::number(BASS_ChannelGetLength(w.hStream, BASS_POS_BYTE)),
+                           QString::number(w.nWaveLast),
+                           QString::number(qHashRange(w.aWaveTop.begin(), w.aWaveTop.end())),
+                           QString::number(QFileInfo(tempWavPath()).size()),
+                           QString::number(w.PicWave->image().isNull())}
+            .join(u' ');
+    }
     void verifyIdle() {
         const Form1& w = *f.window;
         QCOMPARE(w.ProgressBar1->text() + QString::number(w.ProgressBar1->value()), " Ready0");
         QVERIFY(!QApplication::overrideCursor() && w.TabControl1->widget(1)->isEnabled());
         QVERIFY(w.ctlOpenMediaFile->isEnabled());
         QCOMPARE(QDir(Form1::programFile(""))
-                     .entryList({"coder.exe", ".temp.wav.part-*"}, QDir::Files | QDir::Hidden),
+                     .entryList({"coder.exe", ".temp*.part-*", "temp-new.wav*", "temp.wav.*"},
+                                QDir::Files | QDir::Hidden),
                  QStringList());
     }
     // What a user sees once a file is loaded: a point per 10 ms and one more from the empty read.
@@ -103,6 +125,25 @@ private Q_SLOTS:
         QVERIFY(testaudio::tone(f.path("silence 3s.flac"), 48000, 1, 3, {}, "0"));
         // The save's own settings, 192 kbit/s at 44100 Hz in stereo: cut from its frames.
         QVERIFY(testaudio::tone(f.path("tone.mp3"), 44100, 2, 30, {"-b:a", "192k"}));
+        // What fails to open, each in its own way (see failures()).
+        const std::pair<const char*, QByteArray> files[] = {
+            {"words.wma", "only words"},
+            {"empty.mp3", ""},
+            {"coding.wav",
+             wavbytes::riff(wavbytes::chunk("fmt ", wavbytes::fmt(44100, 2, 16, 0x1234)) +
+                            wavbytes::chunk("data", QByteArray(3200, '\0')))},
+            {"rate 7.wav", wavbytes::wav(7, 2, QByteArray(3200, '\0'))},
+            {"header only.wav", wavbytes::wav(44100, 2, {})}};
+        for (const auto& [name, bytes] : files)
+            wavbytes::write(f.path(name), bytes);
+        for (const QString& name :
+             QStringList{"failing.eio.wav", "disk.full.x.wav", QString(245, u'n') + ".wav"})
+            QVERIFY(QFile::copy(f.path("short.wav"), f.path(name)));
+        QVERIFY(testaudio::damagedTone(f.path("damaged.flac")) &&
+                testaudio::damagedTone(f.path("damaged.wma")));
+        QVERIFY(
+            QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=red:s=64x64",
+                                         "-frames:v", "1", f.path("picture.png")}) == 0);
     }
     void init() {
         if (!f.open())
@@ -343,52 +384,125 @@ private Q_SLOTS:
                  602);
     }
 
-    // A failed load says why under "Error Loading Media" and leaves nothing of a file, also not
-    // the waveform loaded before it; the next load works as a first one would. A temp.wav that
-    // holds more than its header announces (the tone's grows while it is scanned) fails alike.
+    // Every kind of failure the transcoder reports, through the real transcoder, and the sentence
+    // it must show, followed by the transcoder's line as detail in plain words. "open:" opens the
+    // file of the test's folder over a loaded one, which stays loaded, playing, marks and all;
+    // "save:" saves a cut of it; "run:" gives the transcoder the arguments and words the result as
+    // a failed open ("run-open:") or save would be, for failures the window's own checks forestall.
     void failures_data() {
-        columns<QByteArray, QString>({"content", "reason"}); // content null: no such file
-        QTest::newRow("not audio") << QByteArray("only words")
-                                   << "Quillet can't open this file: "
-                                      "it is not an audio file Quillet knows.\n\ncodec: ";
-        QTest::newRow("empty") << QByteArray("") << "Quillet can't open this file: it is not";
-        QTest::newRow("gone") << QByteArray() << "Quillet can't open this file: it is no longer";
-        QTest::newRow("no codec.dll") << QByteArray("") << "File not found: ";
-        QTest::newRow("temp.wav grows")
-            << QByteArray("grows") << tempWavPath() + " holds more audio than its header";
+        columns<QString, QString>({"how", "sentence"});
+        const auto row = [](const char* name, const QString& how, const char* sentence) {
+            QTest::newRow(name) << how << QString(sentence);
+        };
+        row("bad option", "run:-i @/short.wav -t 1:2 @/out/o.wav",
+            "Quillet couldn't save the cut: the transcoder refused its command line.");
+        row("input missing", "open:gone.mp3",
+            "Quillet can't open this file: it is no longer there.");
+        row("working copy missing", "run:-i @/gone.wav -t 00:00:01 -ss 00:00:01 @/out/o.wav",
+            "Quillet couldn't save the cut: the working copy of the opened file is gone.");
+        row("input not readable", "open:/proc/sys/vm/compact_memory",
+            "Quillet can't open this file: you may not read it.");
+        row("not audio", "open:words.wma",
+            "Quillet can't open this file: it is not an audio file Quillet knows.");
+        row("empty", "open:empty.mp3",
+            "Quillet can't open this file: it is not an audio file Quillet knows.");
+        row("a picture", "open:picture.png",
+            "Quillet can't open this file: it holds no sound it can read.");
+        row("unknown coding", "open:coding.wav",
+            "Quillet can't open this file: its sound is in a form Quillet can't decode.");
+        row("impossible rate", "open:rate 7.wav",
+            "Quillet can't open this file: its header is damaged.");
+        const char* noSound =
+            "Quillet can't open this file: it holds no sound Quillet can play; it may be damaged.";
+        row("flac, sample size damaged", "open:damaged.flac", noSound);
+        row("wma, block alignment damaged", "open:damaged.wma", noSound);
+        row("wav of no samples", "open:header only.wav", noSound);
+        row("read fails", "open:failing.eio.wav",
+            "Quillet can't open this file: reading it failed.");
+        // The new file grows while it is scanned, or temp.wav cannot be set aside for it (a
+        // folder holds the name): the window's own reasons, no transcoder line. The loaded file
+        // stays, stopped in the second case.
+        row("more audio than its header", "open:grows.wav",
+            qPrintable(incomingWavPath() + " holds more audio than its header"));
+        row("temp.wav held", "open:held.wav", qPrintable("Can't replace " + tempWavPath() + "."));
+        row("too long", "run-open:-i @/long.wav -f wav @/out/o.wav",
+            "Quillet can't open this file: it is too long (3 hours 22 minutes at most).");
+        row("folder missing", "run:-i @/short.wav -t 00:00:01 -ss 00:00:01 @/none/o.wav",
+            "The output folder does not exist.");
+        row("folder not writable", "run:-i @/short.wav -f wav /proc/sys/vm/o.wav",
+            "Quillet can't write into the output folder.");
+        row("disk full", "save:disk.full.x.wav", "The output folder's disk is full.");
+        row("name too long",
+            "run:-i @/short.wav -t 00:00:01 -ss 00:00:01 @/out/" + QByteArray(252, 'n') + ".wav",
+            "The name of the cut is too long for the output folder.");
+        row("empty stretch", "run:-i @/short.wav -t 00:00:00 -ss 00:00:01 @/out/o.wav",
+            "The marked stretch is empty: set the End Cut after the Begin Cut.");
+        row("start past the end", "run:-i @/short.wav -t 00:00:01 -ss 00:01:00 @/out/o.wav",
+            "The marked stretch lies past the end of the file.");
+        row("output a folder", "run:-i @/short.wav -f wav @/out",
+            "Quillet can't write the cut into the output folder.");
     }
     void failures() {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, reason);
+        QFETCH(QString, how);
+        QFETCH(QString, sentence);
         Form1& w = *f.window;
-        w.LoadMedia(f.path("short.wav"));
-        bool grows = content == "grows";
-        const QString bad = f.path(grows ? "short.wav" : "bad one.MP3");
-        const QString codec = programFolderFile("codec.dll");
-        QFile::remove(f.path("bad one.MP3"));
-        if (!content.isNull() && !grows)
-            wavbytes::write(bad, content);
+        const QString route = how.section(u':', 0, 0), what = how.section(u':', 1);
+        const QString file = what.startsWith(u'/') ? what : f.path(what);
+        if (what.contains("long.wav")) // 3 h 23 min at 1000 Hz: 2 GiB at 44100 Hz stereo
+            wavbytes::write(f.path("long.wav"),
+                            wavbytes::wav(1000, 1, QByteArray(2 * 1000 * 12180, '\0')));
+        // Faults no real file gives, for the names that ask for them.
+        if (what.contains(".eio.") || what.contains(".full."))
+            qputenv("LD_PRELOAD", EIO_SHIM);
+        bool grows = false; // armed once the file to fail over is loaded
         connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&] {
-            QFile file(tempWavPath());
+            QFile scanned(incomingWavPath());
             if (w.ProgressBar1->maximum() == 500 && std::exchange(grows, false) && // 5 s scanned
-                file.open(QIODevice::Append))
-                file.write(QByteArray(10 * 1764, '\0'));
+                scanned.open(QIODevice::Append))
+                scanned.write(QByteArray(10 * 1764, '\0'));
         });
-        const bool noCodec = reason.startsWith("File");
-        QVERIFY(!noCodec || QFile::rename(codec, codec + ".aside"));
-        QVERIFY(drop({bad}));
-        QVERIFY(!noCodec || QFile::rename(codec + ".aside", codec));
-        QCOMPARE(f.messages.size(), 1);
-        QCOMPARE(f.messages[0].title + QString::number(f.messages[0].style),
-                 "Error Loading Media48");
-        QVERIFY2(f.messages[0].text.startsWith(reason), qPrintable(f.messages[0].text));
-        QCOMPARE(w.txtAudioFile->text(), bad);
-        QVERIFY(!QFile::exists(tempWavPath()) && w.hStream == 0 && w.PicWave->image().isNull());
-        QCOMPARE(w.lblTotalTime->text() + w.ProgressBar1->format(), "00:00:00 Ready");
-        QVERIFY(w.ctlOpenMediaFile->isEnabled() && !w.cmdPlay->isEnabled());
-        f.messages.clear();
-        w.LoadMedia(f.path("silence 3s.flac"));
-        verifyLoaded("silence 3s.flac", 3);
+        f.steps("load=" + QString(route == "save" ? what : "short.wav") +
+                ",at=1,cmdBeginCut,at=3,cmdEndCut,cmdPlay");
+        w.txtOutputFolder->setText(f.out());
+        w.cboOutputFormat->setCurrentText("WAV");
+        grows = what == "grows.wav" && QFile::copy(f.path("short.wav"), file);
+        const bool windowsReason = what == "grows.wav" || what == "held.wav";
+        QVERIFY(what != "held.wav" || (QFile::copy(f.path("short.wav"), file) &&
+                                       QDir().mkpath(tempWavPath() + ".old/held")));
+        const QString before = loadedState();
+        QString shown;
+        if (route.startsWith("run")) {
+            QString line;
+            const QString args = QString(what).replace(u'@', f.dir.path());
+            const int code =
+                ShellAndWait('"' + programFolderFile("codec.dll") + "\" " + args, SW_HIDE, &line);
+            QVERIFY(code > 0);
+            shown = runFailureText(route == "run" ? RunKind::Save : RunKind::Open, code, line);
+        } else {
+            route == "open" ? w.LoadMedia(file) : w.SaveCuttedAudio();
+            QCOMPARE(f.messages.size(), 1);
+            QCOMPARE(f.messages[0].title + QString::number(f.messages[0].style),
+                     route == "open" ? "Error Loading Media48" : "Save Failed16");
+            shown = f.messages[0].text;
+        }
+        qunsetenv("LD_PRELOAD");
+        QFile::remove(f.path("long.wav"));
+        for (const char* name : {"grows.wav", "held.wav"})
+            QFile::remove(f.path(name));
+        QDir(tempWavPath() + ".old").removeRecursively();
+        // The sentence, then the transcoder's line, none of FFmpeg's words in it.
+        QVERIFY2(shown.startsWith(sentence) &&
+                     (windowsReason || shown.mid(sentence.size()).startsWith("\n\ncodec: ")) &&
+                     !shown.contains(QRegularExpression("FFmpeg|patches|Invalid data|Operation|"
+                                                        "Input/output|allocate|No such|denied")),
+                 qPrintable(shown));
+        // Nothing of the run is left, and the loaded file is as it was, playing on.
+        QCOMPARE(loadedState(), before);
+        QVERIFY(route.startsWith("run") ||
+                f.playState() ==
+                    int(what == "held.wav" ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING));
+        QCOMPARE(written(), QStringList());
+        verifyIdle();
     }
 
     // Text is not taken; a name of another type is refused; of three files the first loads.
@@ -531,7 +645,7 @@ private Q_SLOTS:
     }
     // Each key does what its button or command does, on either page, unless a text box, a
     // list or the check box has the focus. Begin Cut and End Cut set the stretch and its labels;
-    // every load, even a failed one, clears the marks. "Random": six seconds or more, from 1.
+    // a load clears the marks, a failed one keeps them. "Random": six seconds or more, from 1.
     void keysAndMarks_data() {
         columns<QString, QKeySequence, int, QString, int>(
             {"steps", "key", "sound", "marks", "page"});
@@ -559,7 +673,7 @@ private Q_SLOTS:
         row("e in a list", "at=5,cmdBeginCut,page=1,focus=cboChannels", Qt::Key_E, stop, five, 1);
         row("end alone", marking + ",at=25,cmdEndCut", {}, stop, "3+5/30 00:00:03-00:00:25");
         row("end before begin", "at=8,cmdBeginCut,at=3,cmdEndCut", {}, stop, marked);
-        row("a failed load", marking + ",load=missing.wav", {}, stop, "0+0/0 00:00:00-00:00:00");
+        row("a failed load", marking + ",load=missing.wav", {}, stop, marked);
     }
     void keysAndMarks() {
         QFETCH(QString, steps);
@@ -580,7 +694,8 @@ private Q_SLOTS:
             QVERIFY(cut.selStart() >= 1 && cut.selLength() >= 6 &&
                     cut.selStart() + cut.selLength() <= 30);
         QVERIFY2(marks == "random" || state() == marks, qPrintable(state()));
-        QVERIFY(!steps.contains("load") || w.Slider1->value() == 0);
+        QVERIFY(!steps.contains("load") ||
+                w.Slider1->value() == (steps.contains("missing") ? 8 : 0));
         QCOMPARE(w.bPlaySelection, marks.startsWith("3+5") && sound == int(BASS_ACTIVE_PLAYING));
         QTEST(w.TabControl1->currentIndex(), "page");
         QVERIFY2(f.messages.size() == steps.contains("missing"),
@@ -592,11 +707,11 @@ private Q_SLOTS:
     void save_data() {
         columns<QString, QString, QString, int, int, QString, int>(
             {"steps", "folder", "format", "open", "earlier", "said", "seconds"});
-        const auto row = [](const char* name, const char* steps, const char* folder,
-                            const char* format, int open, int earlier, const char* said,
+        const auto row = [](const char* name, const QString& steps, const char* folder,
+                            const char* format, int open, int earlier, const QString& said,
                             int seconds = 0) {
-            QTest::newRow(name) << "load=tone.wav," + QString(steps) << folder << format << open
-                                << earlier << said << seconds;
+            QTest::newRow(name) << (steps == "unloaded" ? "" : "load=tone.wav," + steps) << folder
+                                << format << open << earlier << said << seconds;
         };
         const char* marks = "at=2,cmdBeginCut,at=5,cmdEndCut";
         row("WAV from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", "@/out/", "WAV", 0, -1,
@@ -607,7 +722,7 @@ private Q_SLOTS:
         row("earlier file kept", marks, "@/out/", "WAV", 0, 0, "");
         row("earlier file replaced", marks, "@/out/", "WAV", 0, 1,
             "Done Saved\\|Done Saved at @/out/\\|64", 3);
-        row("nothing loaded", "load=missing.wav", "@/out/", "MP3", 0, -1,
+        row("nothing loaded", "unloaded", "@/out/", "MP3", 0, -1,
             "Select Audio\\|Please select first input audio file\\|48");
         row("no marks", "", "@/out/", "MP3", 0, -1,
             "Specify Cut Mark\\|Please specify a cut mark first.\r\n"
@@ -616,7 +731,20 @@ private Q_SLOTS:
             "Save Failed\\|.*does not exist.*\\|48");
         row("folder read-only", marks, "/proc/", "MP3", 0, -1, "Save Failed\\|.*\\|(16|48)");
         row("transcoder fails", marks, "@/out/", "MP3/fast", 0, -1,
-            "Save Failed\\|Quillet couldn't save the cut.\n\ncodec: .*\\|16");
+            "Save Failed\\|Quillet couldn't save the cut: the transcoder refused its command "
+            "line.\n\ncodec: .*\\|16");
+        // What the format cannot take is said on lines of their own, also when the folder opens.
+        row("settings replaced", marks, "@/out/", "MP3/320/12050", 1, -1,
+            "Done Saved\\|Done Saved at @/out/\n"
+            "MP3 can't be saved at 12050 Hz: saved at 12000 Hz.\n"
+            "MP3 at 12000 Hz holds at most 64 kbit/s: saved at 64 kbit/s.\\|64",
+            3);
+        // A name longer than the folder takes is refused before anything runs.
+        const QString name(245, u'n');
+        row("name too long", "load=" + name + ".wav," + marks, "@/out/", "MP3", 0, -1,
+            "Save Failed\\|The name of the cut is too long for the output folder, which takes "
+            "names of up to 255 bytes:\n" +
+                name + "_cutted.mp3\nPlease give the opened file a shorter name.\\|48");
     }
     void save() {
         QFETCH(QString, steps);
@@ -628,15 +756,19 @@ private Q_SLOTS:
         QFETCH(int, seconds);
         Form1& w = *f.window;
         folder.replace(u'@', f.dir.path());
-        const QString name = "tone_cutted." + format.section(u'/', 0, 0).toLower();
+        f.steps(steps);
+        f.messages.clear();
+        const QString name = exportBaseName(w.txtAudioFile->text(), u'/') + "_cutted." +
+                             format.section(u'/', 0, 0).toLower();
         if (earlier >= 0)
             wavbytes::write(f.out() + name, "earlier");
         f.answerYes = earlier == 1;
-        f.steps(steps);
-        f.messages.clear();
+        // FORMAT/BITRATE/FREQUENCY: a bit rate text of our own, a listed frequency.
         w.cboOutputFormat->setCurrentText(format.section(u'/', 0, 0));
         if (format.contains(u'/'))
-            w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), format.section(u'/', 1));
+            w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), format.section(u'/', 1, 1));
+        if (format.count(u'/') == 2)
+            w.cboFrequency->setCurrentText(format.section(u'/', 2, 2));
         w.txtOutputFolder->setText(folder);
         w.chkAutoOpen->setChecked(open > 0);
         w.ctlSaveCuttedAudio->isEnabled() ? f.type(Qt::CTRL | Qt::Key_S)
@@ -661,61 +793,93 @@ private Q_SLOTS:
         verifyIdle();
     }
 
-    // Escape or a close during a load or a save ends the transcoder, leaves nothing of the run
-    // behind and shows no message; Escape leaves the window as it was, playback going on.
+    // Escape, a close or a kill of the transcoder (SIGKILL to this test's own child) during a
+    // load or a save ends the run and leaves nothing of it, in the working folder or the output
+    // folder. The file loaded before stays as it was, playing on; only a kill is reported.
     void stopDuringRun_data() {
-        columns<bool, bool>({"saving", "closing"});
-        QTest::newRow("escape during a load") << false << false;
-        QTest::newRow("escape during a save") << true << false;
-        QTest::newRow("close during a load") << false << true;
-        QTest::newRow("close during a save") << true << true;
+        columns<bool, QString, QString>({"saving", "how", "said"});
+        for (const char* how : {"escape", "close"}) {
+            QTest::addRow("%s during a load", how) << false << how << "";
+            QTest::addRow("%s during a save", how) << true << how << "";
+        }
+        QTest::newRow("kill during a load")
+            << false << "kill"
+            << "Error Loading Media|The transcoder crashed while opening this file.|48";
+        QTest::newRow("kill during a save")
+            << true << "kill"
+            << "Save Failed|The transcoder crashed while saving the cut.|16";
     }
     void stopDuringRun() {
         QFETCH(bool, saving);
-        QFETCH(bool, closing);
+        QFETCH(QString, how);
+        QFETCH(QString, said);
         Form1& w = *f.window;
-        // A pipe no one writes to: the transcoder waits on it for ever.
-        QString input = f.path("endless.wav");
+        const bool closing = how == "close";
+        f.steps(saving ? "load=ten minutes.wav,at=0,cmdBeginCut,at=600,cmdEndCut,cmdPlay"
+                       : "load=tone.wav,at=3,cmdBeginCut,at=8,cmdEndCut,cmdPlay");
+        w.txtOutputFolder->setText(f.out());
+        // A load reads a pipe fed a WAV of open length until the transcoder has made its part
+        // file; it then waits for more for ever.
+        const QString input = saving ? f.path("ten minutes.wav") : f.path("endless.wav");
         QVERIFY(saving || ::mkfifo(QFile::encodeName(input).constData(), 0600) == 0);
-        if (saving) {
-            f.steps("load=ten minutes.wav,at=0,cmdBeginCut,at=600,cmdEndCut,cmdPlay");
-            w.txtOutputFolder->setText(f.out());
-            input = f.out() + "ten minutes_cutted.mp3";
-        }
-        const QString before = state();
+        QByteArray sound = wavbytes::wav(44100, 2, {});
+        sound.replace(40, 4, QByteArray(4, '\xff'));
+        const QDir folder(saving ? f.out() : ::workingFolder());
+        const auto parts = [&] {
+            return folder.entryList({".*.part-*"}, QDir::Files | QDir::Hidden);
+        };
+        const QString before = loadedState();
+        int feed = -1;
         QString status;
         QTimer poll;
         connect(&poll, &QTimer::timeout, &w, [&] {
-            if (saving ? written().isEmpty() : !processNaming(input))
+            if (!saving && feed < 0 &&
+                (feed = ::open(QFile::encodeName(input).constData(), O_WRONLY | O_NONBLOCK)) >= 0)
+                QCOMPARE(::write(feed, sound.constData(), sound.size()), sound.size());
+            if (parts().isEmpty()) {
+                const QByteArray silence(16384, '\0'); // as much of it as the pipe takes
+                if (feed >= 0 && ::write(feed, silence.constData(), silence.size()) < 0)
+                    QCOMPARE(errno, EAGAIN);
                 return;
+            }
             poll.stop();
             status = QAccessible::queryAccessibleInterface(w.ProgressBar1)->text(QAccessible::Name);
             if (saving) {
                 QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
                 QVERIFY(!w.TabControl1->widget(1)->isEnabled() && !w.ctlOpenMediaFile->isEnabled());
             }
-            closing ? void(w.close()) : f.type(Qt::Key_Escape);
+            if (how == "kill")
+                QProcess::execute("pkill", {"-KILL", "-P",
+                                            QString::number(QCoreApplication::applicationPid()),
+                                            "-f", "coder.exe"});
+            closing ? void(w.close()) : how == "escape" ? f.type(Qt::Key_Escape) : void();
         });
         poll.start(10);
         // Should the run not stop, the pipe's end ends the load: the test fails, not hangs.
         bool pipeClosed = false;
         QTimer::singleShot(20000, &w, [&] {
-            if ((pipeClosed = !saving))
-                ::close(::open(QFile::encodeName(input).constData(), O_WRONLY | O_NONBLOCK));
+            if ((pipeClosed = feed >= 0))
+                ::close(std::exchange(feed, -1));
         });
         saving ? w.CommandBars_Execute(kCmdSaveCuttedAudio) : w.LoadMedia(input);
+        if (feed >= 0)
+            ::close(feed);
         QFile::remove(f.path("endless.wav"));
         QVERIFY(!poll.isActive() && !pipeClosed);
         QCOMPARE(status, saving ? "Saving...Please Wait." : "Loading...Please Wait.");
-        QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.value(0).text));
+        QStringList shown;
+        for (const ShownMessage& m : f.messages)
+            shown << QStringLiteral("%1|%2|%3").arg(m.title, m.text).arg(m.style);
+        QCOMPARE(shown.join(u'\n'), said);
         QVERIFY(!processNaming(input));
+        QCOMPARE(parts(), QStringList());
         QCOMPARE(written(), QStringList());
         QTRY_COMPARE(w.isVisible(), !closing);
-        QCOMPARE(QFile::exists(tempWavPath()), saving && !closing);
-        QCOMPARE(f.playState(),
-                 saving && !closing ? int(BASS_ACTIVE_PLAYING) : int(BASS_ACTIVE_STOPPED));
-        QCOMPARE(state(), before);
-        QCOMPARE(w.ctlSaveCuttedAudio->isEnabled(), saving);
+        QCOMPARE(QFile::exists(tempWavPath()), !closing);
+        if (!closing) {
+            QCOMPARE(loadedState(), before);
+            QCOMPARE(f.playState(), int(BASS_ACTIVE_PLAYING));
+        }
         verifyIdle();
     }
 

@@ -5,6 +5,7 @@
 #include "cutter/mod_shell32.h"
 #include "cutter/run_failure.h"
 #include "tests/support/test_support.h"
+#include "transcoder/exit_codes.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -67,15 +68,28 @@ private Q_SLOTS:
         }
     }
 
-    // A plain sentence on what happened, then the transcoder's reason or its exit code.
-    void failureTexts() {
-        QCOMPARE(runFailureText(RunKind::Save, 1, "codec: nothing to write: -t is 00:00:00"),
+    // The sentence follows the exit code alone, whatever the line says; the line follows as
+    // detail, or the code when there is none. A replaced setting is worded from its report.
+    void runTexts() {
+        QCOMPARE(runFailureText(RunKind::Save, int(transcoder::ExitCode::EmptyStretch),
+                                "codec: cannot write 'x'"),
                  "The marked stretch is empty: set the End Cut after the Begin Cut.\n\ncodec: "
-                 "nothing to write: -t is 00:00:00");
-        QCOMPARE(runFailureText(RunKind::Save, 3, ""),
-                 "Quillet couldn't save the cut.\n\nThe transcoder ended with exit code 3.");
+                 "cannot write 'x'");
+        QCOMPARE(runFailureText(RunKind::Save, 1, ""),
+                 "Quillet couldn't save the cut.\n\nThe transcoder ended with exit code 1.");
         QCOMPARE(runFailureText(RunKind::Save, kShellStartFailed + 1, "codec: half a line"),
                  "The transcoder crashed while saving the cut.");
+        const std::pair<const char*, const char*> reports[] = {
+            {"substituted bitrate 16000 24000",
+             "WMA at 8000 Hz holds at least 24 kbit/s: saved at 24 kbit/s."},
+            {"substituted bitrate 13000 12200",
+             "WMA at 8000 Hz holds at most 12.2 kbit/s: saved at 12.2 kbit/s."},
+            {"substituted channels 6 2", "WMA can't be saved with 6 channels: saved with 2."},
+            {"substituted volume 1 2", ""},
+            {"substituted rate 8000", ""}};
+        for (const auto& [report, text] : reports)
+            QCOMPARE(substitutionText("WMA", 8000, report), QString(text));
+        QCOMPARE(substitutedRate({"substituted rate 12050 12000"}, 12050), 12000);
     }
 
     // The exit code and the last line on standard error; no shell ever sees the line, and the

@@ -181,6 +181,35 @@ private Q_SLOTS:
                      std::abs(seconds - std::round(seconds)) <= 1152.0 / 44100 + 1e-6,
                  qPrintable(QString::number(seconds)));
     }
+
+    // A load started by typing a name into the open dialog and pressing Return stops at the
+    // first Escape. The file is a pipe no one feeds: the transcoder waits on it until stopped.
+    void firstEscapeStopsALoad() {
+        const QString pipe = m_home + "/endless.mp3";
+        QVERIFY(QFile::exists(pipe) || shell("mkfifo '" + pipe + "'"));
+        QProcess quillet;
+        QVERIFY(start(quillet, m_root.filePath("program/quillet"), {}, false));
+        const QString window = waitForWindow(quillet.processId(), "Quillet");
+        QVERIFY(!window.isEmpty());
+        const auto converting = [&quillet] {
+            return QProcess::execute("pgrep", {"-P", QString::number(quillet.processId()), "-f",
+                                               "coder.exe"}) == 0;
+        };
+        click(window, m_at[Open].center());
+        const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
+        QVERIFY(!dialog.isEmpty());
+        xdotool({"windowfocus", "--sync", dialog});
+        xdotool({"type", "--delay", "5", pipe});
+        xdotool({"key", "Return"});
+        QVERIFY2(QTest::qWaitFor(converting, 10000), "the load did not start");
+        xdotool({"key", "Escape"});
+        const bool stopped = QTest::qWaitFor([&] { return !converting(); }, 5000);
+        if (!stopped) // the pipe's end ends the load
+            shell("exec 3>'" + pipe + "'; exec 3>&-");
+        ::kill(pid_t(quillet.processId()), SIGTERM);
+        QVERIFY(quillet.waitForFinished(10000));
+        QVERIFY2(stopped, "the first Escape was lost");
+    }
 };
 
 QTEST_MAIN(TestDesktop)

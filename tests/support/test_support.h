@@ -1,6 +1,8 @@
-// What several suites need: a table's columns, test audio made by FFmpeg and what it decodes.
+// What several suites need: a table's columns, test audio made by FFmpeg (sound or damaged) and
+// what it decodes.
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <QtEndian>
@@ -57,6 +59,31 @@ inline Audio decode(const QString& path, const QStringList& outputOptions = {}) 
 // Seconds of sound a player gets out of the file at that rate.
 inline double decodedSeconds(const QString& path, int rate) {
     return double(decode(path, {"-ac", "1", "-ar", QString::number(rate)}).frames()) / rate;
+}
+
+// Damage of the kinds found in the wild, made to a tone written in the file's type: every frame
+// of the result fails to decode, though the file opens.
+inline bool damagedTone(const QString& path) {
+    if (!tone(path, 44100, 2, 2))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = file.readAll();
+    if (path.endsWith(".flac")) {
+        // STREAMINFO's sample size (bits 4..8 of its bytes 12 and 13) says 8 bits over 16-bit
+        // frames.
+        bytes[20] = char(bytes[20] & ~1);
+        bytes[21] = char((bytes[21] & 0x0F) | 0x70);
+    } else if (const qsizetype format = bytes.indexOf(QByteArray::fromHex("61010200"));
+               format > 0) {
+        // WMA version 2's block alignment, in the stream's WAVEFORMATEX, says 1 byte.
+        bytes[format + 12] = 1;
+        bytes[format + 13] = 0;
+    } else {
+        return false;
+    }
+    return file.seek(0) && file.write(bytes) == bytes.size();
 }
 
 } // namespace testaudio

@@ -510,34 +510,38 @@ private Q_SLOTS:
                  qPrintable(QString("%1 frames, %2 after the end").arg(a.frames()).arg(after)));
     }
 
-    // The reasons a failed load or save shows. An output already there stays as it was and no
-    // temporary is left, whether the run fails before making one or after.
+    // The kind of each failure is its exit code, its words the one line on standard error. An
+    // output already there stays as it was and no temporary is left, whether the run fails
+    // before making one or after.
     void errors_data() {
-        columns<QStringList, QString>({"args", "message"});
+        columns<QStringList, int, QString>({"args", "exitCode", "message"});
         QTest::newRow("missing input")
-            << QStringList{"-i", "/nonexistent/a.wav", "-f", "wav", "@/o.wav"}
-            << "codec: cannot read input '/nonexistent/a.wav': No such file or directory";
-        QTest::newRow("no audio") << QStringList{"-i", "@/cover.png", "-f", "wav", "@/o.wav"}
+            << QStringList{"-i", "/nonexistent/a.wav", "-f", "wav", "@/o.wav"} << 3
+            << "codec: cannot read input '/nonexistent/a.wav': it does not exist";
+        QTest::newRow("no audio") << QStringList{"-i", "@/cover.png", "-f", "wav", "@/o.wav"} << 6
                                   << "codec: no audio stream in '@/cover.png'";
         QTest::newRow("folder missing")
-            << QStringList{"-i", "@/temp.wav", "-f", "wav", "@/no/o.wav"}
+            << QStringList{"-i", "@/temp.wav", "-f", "wav", "@/no/o.wav"} << 12
             << "codec: output folder '@/no' does not exist";
         QTest::newRow("nothing to cut")
-            << QStringList{"-i", "@/temp.wav", "-t", "00:00:00", "-ss", "00:00:00", "@/o.wav"}
+            << QStringList{"-i", "@/temp.wav", "-t", "00:00:00", "-ss", "00:00:00", "@/o.wav"} << 16
             << "codec: nothing to write: -t is 00:00:00";
-        QTest::newRow("unknown extension") << QStringList{"-i", "@/temp.wav", "@/o.ogg"}
+        QTest::newRow("unknown extension") << QStringList{"-i", "@/temp.wav", "@/o.ogg"} << 2
                                            << "codec: cannot tell the output format from '@/o.ogg' "
                                               "(use .mp3, .wma, .wav or .amr, or -f wav)";
         QTest::newRow("start past the end")
-            << QStringList{"-i", "@/temp.wav", "-t", "00:00:01", "-ss", "00:01:00", "@/o.wav"}
+            << QStringList{"-i", "@/temp.wav", "-t", "00:00:01", "-ss", "00:01:00", "@/o.wav"} << 17
             << "codec: -ss 00:01:00 lies past the end of '@/temp.wav'";
+        QTest::newRow("no sound") << QStringList{"-i", "@/header.wav", "-f", "wav", "@/o.wav"} << 9
+                                  << "codec: no sound could be decoded from '@/header.wav'";
     }
     void errors() {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
         wavbytes::write(src("o.wav"), "earlier");
+        wavbytes::write(src("header.wav"), wavbytes::wav(44100, 2, {}));
         const Run r = run(kCodec, args.replaceInStrings("@", dir_.path()));
-        QVERIFY(r.exitCode > 0);
+        QTEST(r.exitCode, "exitCode");
         QCOMPARE(r.errors, message.replace("@", dir_.path()));
         QCOMPARE(contents(src("o.wav")), QByteArray("earlier"));
         QCOMPARE(QDir(dir_.path()).entryList({".o.*"}, QDir::Files | QDir::Hidden), QStringList());
