@@ -3,7 +3,7 @@
 #include "app/page_layout.h"
 #include "app/picture_button.h"
 #include "app/selection_slider.h"
-#include "app/wave_view.h"
+#include "playback/wave_view.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -44,7 +44,7 @@ public:
     ~Form1() override;
 
     // The program folder joined with a file name of it ("codec.dll", "styles/..."); the working
-    // files have their own folder (app/working_folder.h).
+    // files have their own folder (base/working_folder.h).
     static QString programFile(const QString& name);
 
     // The tool bar's execute event: runs the command of the id; an error inside it is swallowed.

@@ -5,10 +5,10 @@
 
 #include "app/mnemonics.h"
 #include "app/selection_slider.h"
-#include "app/wave_view.h"
 #include "audio/mod_bass.h"
 #include "cutter/mod_shell32.h"
 #include "playback/transport_keys.h"
+#include "playback/wave_view.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>

@@ -3,11 +3,11 @@
 #include "app/form1.h"
 
 #include "app/settings_store.h"
-#include "app/wave_view.h"
-#include "app/working_folder.h"
 #include "audio/converted_files.h"
 #include "audio/mod_bass.h"
+#include "base/working_folder.h"
 #include "cutter/mod_shell32.h"
+#include "playback/wave_view.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -4,8 +4,8 @@
 #include "app/message_box.h"
 #include "app/quit_signals.h"
 #include "app/startup.h"
-#include "app/working_folder.h"
 #include "audio/mod_bass_fx.h"
+#include "base/working_folder.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/settings_store.h"
 
-#include "app/product.h"
+#include "base/product.h"
 
 #include <QDir>
 

@@ -1,9 +1,9 @@
 #include "app/startup.h"
 
 #include "app/message_box.h"
-#include "app/working_folder.h"
 #include "audio/converted_files.h"
-#include "audio/mod_cutter.h"
+#include "base/working_folder.h"
+#include "cutter/coder_run.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,19 +2,20 @@
 // file to temp.wav, scans its waveform and opens it as the stream the window plays.
 #include "app/form1.h"
 
-#include "app/errors.h"
-#include "app/format_time.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
 #include "app/startup.h"
-#include "app/wave_view.h"
-#include "app/working_folder.h"
 #include "audio/converted_files.h"
 #include "audio/media_selection.h"
 #include "audio/mod_bass_fx.h"
 #include "audio/mod_cutter.h"
-#include "audio/wave_scan.h"
+#include "base/errors.h"
+#include "base/format_time.h"
+#include "base/working_folder.h"
+#include "cutter/coder_run.h"
 #include "cutter/run_failure.h"
+#include "playback/wave_scan.h"
+#include "playback/wave_view.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
-// Turns any input file into a WAV file by a run of the shipped transcoder: codec.dll is copied from
-// the program folder to coder.exe in the working folder, run on the input, and removed again.
+// Turns any input file into a WAV file by a run of the shipped transcoder (cutter/coder_run.h):
+// the WAV file and the companions the transcoder keeps beside it (audio/converted_files.h).
 #pragma once
 
 #include "cutter/mod_shell32.h"
@@ -7,25 +7,6 @@
 #include <QString>
 
 #include <cstdint>
-
-// The program's folder: where codec.dll (and styles/) are read from.
-QString programFolder();
-// coder.exe in the working folder, where a copy of codec.dll is run from.
-QString coderPath();
-
-// Copies codec.dll to coder.exe, replacing one that is there, and keeps it executable. Throws
-// std::runtime_error with a readable description when that fails.
-void provideCoder();
-// Removes coder.exe when it exists; throws when it cannot.
-void removeCoder();
-// The transcoder's temporaries beside outputPath, by its own naming rule (full paths).
-QStringList partFiles(const QString& outputPath);
-// Removes the temporaries beside outputPath that are not among before (partFiles() taken before
-// the run): what a run that did not succeed left behind, whatever ended it. A run that is
-// killed or crashes gets no chance to remove its temporary itself.
-void removePartFiles(const QString& outputPath, const QStringList& before = {});
-// The program folder path followed by the separator and the name, as a command line quotes it.
-QString programFolderFile(const QString& name);
 
 // Runs the transcoder on inputPath and writes outputPath as 16-bit PCM WAV. Returns the
 // transcoder's exit code (0 on success) and puts its last line of standard error into errorLine;

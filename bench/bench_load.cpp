@@ -5,9 +5,10 @@
 #include "app/form1.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
-#include "app/working_folder.h"
 #include "audio/mod_bass.h"
 #include "audio/mod_cutter.h"
+#include "base/working_folder.h"
+#include "cutter/coder_run.h"
 #include "cutter/export_command.h"
 #include "cutter/mod_shell32.h"
 

@@ -1,6 +1,6 @@
 #include "cutter/export_command.h"
 
-#include "app/format_time.h"
+#include "base/format_time.h"
 
 QString exportBaseName(const QString& path, QChar separator) {
     QString name = path;

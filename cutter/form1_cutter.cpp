@@ -2,11 +2,11 @@
 // stretch through the transcoder.
 #include "app/form1.h"
 
-#include "app/format_time.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
-#include "app/working_folder.h"
-#include "audio/mod_cutter.h"
+#include "base/format_time.h"
+#include "base/working_folder.h"
+#include "cutter/coder_run.h"
 #include "cutter/export_command.h"
 #include "cutter/mod_browse_folder.h"
 #include "cutter/mod_shell32.h"
@@ -241,17 +241,11 @@ void Form1::SaveCuttedAudio() {
     QString errorLine;
     QStringList reports; // how the transcoder made the file: settings replaced, a copy
     try {
-        provideCoder();
-        const QStringList before = partFiles(outputPath);
-        // A save long enough to report runs the bar; a short one keeps it full.
-        const std::int32_t exitCode = ShellAndWait(
-            exportCommandLine(request), SW_HIDE, &errorLine,
+        // A save long enough to report runs the bar; a short one keeps it full. Whatever ends
+        // a run without success, nothing of it stays in the user's folder.
+        const std::int32_t exitCode = runCoder(
+            exportCommandLine(request), {outputPath}, &errorLine,
             [this](double fraction) { showRunProgress(fraction); }, &reports);
-        // Whatever ended a run without success (a stop, a crash, a kill, a failure), nothing
-        // of it stays in the user's folder.
-        if (exitCode != 0)
-            removePartFiles(outputPath, before);
-        removeCoder();
         if (exitCode == kShellWaitEnded) // stopped on purpose: nothing written, nothing to say
             return;
         if (exitCode != 0)

@@ -3,15 +3,15 @@
 // waveform strip and the slider's picture of the whole file.
 #include "app/form1.h"
 
-#include "app/format_time.h"
 #include "app/message_box.h"
 #include "app/selection_slider.h"
-#include "app/wave_view.h"
-#include "app/working_folder.h"
 #include "audio/mod_bass.h"
+#include "base/format_time.h"
+#include "base/working_folder.h"
 #include "playback/transport_keys.h"
 #include "playback/wave_overview.h"
 #include "playback/wave_render.h"
+#include "playback/wave_view.h"
 
 #include <QFile>
 

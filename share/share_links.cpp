@@ -1,6 +1,6 @@
 #include "share/share_links.h"
 
-#include "app/product.h"
+#include "base/product.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,11 +1,12 @@
 // The real window offscreen, with the real audio output and transcoder.
-#include "app/format_time.h"
-#include "app/wave_view.h"
 #include "audio/audio_output.h"
 #include "audio/mod_cutter.h"
+#include "base/format_time.h"
+#include "cutter/coder_run.h"
 #include "cutter/export_command.h"
 #include "cutter/run_failure.h"
 #include "playback/wave_render.h"
+#include "playback/wave_view.h"
 #include "tests/support/wav_bytes.h"
 #include "tests/support/window_fixture.h"
 
@@ -81,7 +82,7 @@ class TestWindow : public QObject {
         QVERIFY(!QApplication::overrideCursor() && w.TabControl1->widget(1)->isEnabled());
         QVERIFY(w.ctlOpenMediaFile->isEnabled());
         QCOMPARE(QDir(Form1::programFile(""))
-                     .entryList({"coder.exe", ".temp*.part-*", "temp-new.wav*", "temp.wav.*"},
+                     .entryList({"coder.exe", ".temp*.part-*", "temp-new.wav*", "temp.wav.old*"},
                                 QDir::Files | QDir::Hidden),
                  QStringList());
     }

@@ -1,6 +1,7 @@
 // The export's command line, the runner that runs it without a shell, and the WAV conversion.
-#include "app/working_folder.h"
 #include "audio/mod_cutter.h"
+#include "base/working_folder.h"
+#include "cutter/coder_run.h"
 #include "cutter/export_command.h"
 #include "cutter/mod_shell32.h"
 #include "cutter/run_failure.h"

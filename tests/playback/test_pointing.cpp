@@ -1,9 +1,9 @@
 // Where the user points, the window plays: the marked stretch heard whole from the null sink's
 // monitor, seeks by the strip, the slider, the keys and a screen reader that stick, the play line
 // in sight to a long file's end, the whole file on the slider, and drops on the strip.
-#include "app/format_time.h"
-#include "app/wave_view.h"
+#include "base/format_time.h"
 #include "playback/wave_overview.h"
+#include "playback/wave_view.h"
 #include "tests/support/window_fixture.h"
 
 #include <QAccessible>

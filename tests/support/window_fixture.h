@@ -6,8 +6,8 @@
 #include "app/message_box.h"
 #include "app/selection_slider.h"
 #include "app/settings_store.h"
-#include "app/working_folder.h"
 #include "audio/mod_bass.h"
+#include "base/working_folder.h"
 #include "tests/support/test_support.h"
 
 #include <QApplication>

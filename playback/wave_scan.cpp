@@ -1,6 +1,6 @@
-#include "audio/wave_scan.h"
+#include "playback/wave_scan.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,4 +1,4 @@
-#include "app/wave_view.h"
+#include "playback/wave_view.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 // The waveform scan of WAV files, and the names a drop accepts.
 #include "audio/media_selection.h"
-#include "audio/wave_scan.h"
+#include "playback/wave_scan.h"
 #include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 

@@ -1,4 +1,4 @@
-#include "app/format_time.h"
+#include "base/format_time.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/working_folder.h"
+#include "base/working_folder.h"
 
 #include <QCoreApplication>
 #include <QDir>
