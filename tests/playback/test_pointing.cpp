@@ -8,7 +8,6 @@
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
-#include <QMimeData>
 
 #include <cmath>
 
@@ -44,11 +43,6 @@ class TestPointing : public QObject {
     Q_OBJECT
     WindowFixture f;
 
-    double seconds() const {
-        const auto h = DWORD(f.window->hStream);
-        return BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE));
-    }
-
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(testaudio::tone(f.path("tone.wav"), 44100, 2, 30));
@@ -80,7 +74,7 @@ private Q_SLOTS:
         QVERIFY(recorder.waitForFinished());
         const double heard = soundingSeconds(recorder.readAllStandardOutput());
         QVERIFY2(heard > 2.98 && heard < 3.1, qPrintable(QString::number(heard)));
-        QVERIFY(w.bRestart && seconds() == 0 && w.Slider1->value() == 0);
+        QVERIFY(w.bRestart && f.seconds() == 0 && w.Slider1->value() == 0);
     }
 
     // After the steps the time label and the slider show the second at once, and Play starts
@@ -129,8 +123,8 @@ private Q_SLOTS:
         QCOMPARE(w.lblTime->text(), FormatTime(second));
         QCOMPARE(w.Slider1->value(), second);
         w.cmdPlay_Click();
-        QVERIFY2(seconds() >= second && seconds() < second + 0.4,
-                 qPrintable(QString::number(seconds())));
+        QVERIFY2(f.seconds() >= second && f.seconds() < second + 0.4,
+                 qPrintable(QString::number(f.seconds())));
     }
 
     // In a minute's file the play line stays in sight over the last seconds, at the column the
@@ -149,9 +143,9 @@ private Q_SLOTS:
             QCOMPARE(yellowColumns(w.ScrollFrame->grab().toImage()), QList<int>{expected});
         }
         w.PicWave_MouseDown(lastColumn);
-        QCOMPARE(seconds(), 60.0);
+        QCOMPARE(f.seconds(), 60.0);
         w.PicWave_MouseDown(lastColumn - 100);
-        QCOMPARE(seconds(), 59.0);
+        QCOMPARE(f.seconds(), 59.0);
     }
 
     // Over a file loud for its first half and silent for its second, the slider shows the
@@ -191,18 +185,9 @@ private Q_SLOTS:
     // with the file box's message.
     void dropOnStrip() {
         Form1& w = *f.window;
-        const auto drop = [&](const QString& file) {
-            QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(file)});
-            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-            QApplication::sendEvent(w.PicWave, &enter);
-            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-            QApplication::sendEvent(w.PicWave, &dropped);
-            return enter.isAccepted();
-        };
-        QVERIFY(drop(f.path("notes.ogg")));
+        QVERIFY(f.drop(w.PicWave, {f.path("notes.ogg")}));
         QCOMPARE(f.messages.value(0).text, "Invalid audio file.");
-        QVERIFY(drop(f.path("half.wav")));
+        QVERIFY(f.drop(w.PicWave, {f.path("half.wav")}));
         QCOMPARE(w.txtAudioFile->text() + " " + w.lblTotalTime->text(),
                  f.path("half.wav") + " 00:00:10");
         QCOMPARE(w.nWaveLast, 1000);
