@@ -13,9 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-class TestLoading : public QObject {
+class TestLoading : public WindowTest {
     Q_OBJECT
-    WindowFixture f;
     int m_outputsMade = 0; // audio outputs set up since the window opened
 
 private Q_SLOTS:
@@ -28,8 +27,6 @@ private Q_SLOTS:
              {std::pair{"tone.wav", 30}, {"short.wav", 5}, {"ten minutes.wav", 600}})
             QVERIFY(testaudio::tone(f.path(name), 44100, 2, seconds));
         QVERIFY(testaudio::tone(f.path("silence 3s.flac"), 48000, 1, 3, {}, "0"));
-        // The save's own settings, 192 kbit/s at 44100 Hz in stereo: cut from its frames.
-        QVERIFY(testaudio::tone(f.path("tone.mp3"), 44100, 2, 30, {"-b:a", "192k"}));
         // What fails to open, each in its own way (see failures()).
         const std::pair<const char*, QByteArray> files[] = {
             {"words.wma", "only words"},
@@ -41,8 +38,7 @@ private Q_SLOTS:
             {"header only.wav", wavbytes::wav(44100, 2, {})}};
         for (const auto& [name, bytes] : files)
             wavbytes::write(f.path(name), bytes);
-        for (const QString& name :
-             QStringList{"failing.eio.wav", "disk.full.x.wav", QString(245, u'n') + ".wav"})
+        for (const char* name : {"failing.eio.wav", "disk.full.x.wav"})
             QVERIFY(QFile::copy(f.path("short.wav"), f.path(name)));
         QVERIFY(testaudio::damagedTone(f.path("damaged.flac")) &&
                 testaudio::damagedTone(f.path("damaged.wma")));
@@ -50,12 +46,6 @@ private Q_SLOTS:
             QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=red:s=64x64",
                                          "-frames:v", "1", f.path("picture.png")}) == 0);
     }
-    void init() {
-        if (!f.open())
-            QSKIP("No audio output device (start the test services first)");
-        m_outputsMade = 0;
-    }
-    void cleanup() { f.close(); }
 
     // The first load keeps the start-up's audio set-up and refuses a drop or a load meanwhile;
     // the status bar runs from 1 and then over the scan, to the last point. Cancelled, the open
@@ -63,6 +53,7 @@ private Q_SLOTS:
     // replaces temp.wav and clears the marks.
     void loads() {
         Form1& w = *f.window;
+        m_outputsMade = 0; // of this window only
         QList<int> progress;
         connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
             if (w.ProgressBar1->format() != " Loading...Please Wait.")
@@ -103,49 +94,42 @@ private Q_SLOTS:
     // a failed open ("run-open:") or save would be, for failures the window's own checks forestall.
     void failures_data() {
         columns<QString, QString>({"how", "sentence"});
-        const auto row = [](const char* name, const QString& how, const char* sentence) {
-            QTest::newRow(name) << how << QString(sentence);
+        const auto row = [](const char* name, const QString& how, const QString& sentence) {
+            QTest::newRow(name) << how << sentence;
         };
+        const auto open = [&row](const char* name, const QString& file, const QString& why) {
+            row(name, "open:" + file, "Quillet can't open this file: " + why);
+        };
+        const QString second = "run:-i @/short.wav -t 00:00:01 -ss 00:00:01 ",
+                      noSound = "it holds no sound Quillet can play; it may be damaged.";
         row("bad option", "run:-i @/short.wav -t 1:2 @/out/o.wav",
             "Quillet couldn't save the cut: the transcoder refused its command line.");
-        row("input missing", "open:gone.mp3",
-            "Quillet can't open this file: it is no longer there.");
+        open("input missing", "gone.mp3", "it is no longer there.");
         row("working copy missing", "run:-i @/gone.wav -t 00:00:01 -ss 00:00:01 @/out/o.wav",
             "Quillet couldn't save the cut: the working copy of the opened file is gone.");
-        row("input not readable", "open:/proc/sys/vm/compact_memory",
-            "Quillet can't open this file: you may not read it.");
-        row("not audio", "open:words.wma",
-            "Quillet can't open this file: it is not an audio file Quillet knows.");
-        row("empty", "open:empty.mp3",
-            "Quillet can't open this file: it is not an audio file Quillet knows.");
-        row("a picture", "open:picture.png",
-            "Quillet can't open this file: it holds no sound it can read.");
-        row("unknown coding", "open:coding.wav",
-            "Quillet can't open this file: its sound is in a form Quillet can't decode.");
-        row("impossible rate", "open:rate 7.wav",
-            "Quillet can't open this file: its header is damaged.");
-        const char* noSound =
-            "Quillet can't open this file: it holds no sound Quillet can play; it may be damaged.";
-        row("flac, sample size damaged", "open:damaged.flac", noSound);
-        row("wma, block alignment damaged", "open:damaged.wma", noSound);
-        row("wav of no samples", "open:header only.wav", noSound);
-        row("read fails", "open:failing.eio.wav",
-            "Quillet can't open this file: reading it failed.");
+        open("input not readable", "/proc/sys/vm/compact_memory", "you may not read it.");
+        open("not audio", "words.wma", "it is not an audio file Quillet knows.");
+        open("empty", "empty.mp3", "it is not an audio file Quillet knows.");
+        open("a picture", "picture.png", "it holds no sound it can read.");
+        open("unknown coding", "coding.wav", "its sound is in a form Quillet can't decode.");
+        open("impossible rate", "rate 7.wav", "its header is damaged.");
+        open("flac, sample size damaged", "damaged.flac", noSound);
+        open("wma, block alignment damaged", "damaged.wma", noSound);
+        open("wav of no samples", "header only.wav", noSound);
+        open("read fails", "failing.eio.wav", "reading it failed.");
         // The new file grows while it is scanned, or temp.wav cannot be set aside for it (a
         // folder holds the name): the window's own reasons, no transcoder line. The loaded file
         // stays, stopped in the second case.
         row("more audio than its header", "open:grows.wav",
-            qPrintable(incomingWavPath() + " holds more audio than its header"));
-        row("temp.wav held", "open:held.wav", qPrintable("Can't replace " + tempWavPath() + "."));
+            incomingWavPath() + " holds more audio than its header");
+        row("temp.wav held", "open:held.wav", "Can't replace " + tempWavPath() + ".");
         row("too long", "run-open:-i @/long.wav -f wav @/out/o.wav",
             "Quillet can't open this file: it is too long (3 hours 22 minutes at most).");
-        row("folder missing", "run:-i @/short.wav -t 00:00:01 -ss 00:00:01 @/none/o.wav",
-            "The output folder does not exist.");
+        row("folder missing", second + "@/none/o.wav", "The output folder does not exist.");
         row("folder not writable", "run:-i @/short.wav -f wav /proc/sys/vm/o.wav",
             "Quillet can't write into the output folder.");
         row("disk full", "save:disk.full.x.wav", "The output folder's disk is full.");
-        row("name too long",
-            "run:-i @/short.wav -t 00:00:01 -ss 00:00:01 @/out/" + QByteArray(252, 'n') + ".wav",
+        row("name too long", second + "@/out/" + QString(252, u'n') + ".wav",
             "The name of the cut is too long for the output folder.");
         row("empty stretch", "run:-i @/short.wav -t 00:00:00 -ss 00:00:01 @/out/o.wav",
             "The marked stretch is empty: set the End Cut after the Begin Cut.");
@@ -217,17 +201,24 @@ private Q_SLOTS:
         f.verifyIdle();
     }
 
-    // Text is not taken; a name of another type is refused; of three files the first loads.
+    // On the file box or the strip, text is not taken; a name of another type is refused; of
+    // three files the first loads.
+    void drops_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("file box") << "txtAudioFile";
+        QTest::newRow("strip") << "PicWave";
+    }
     void drops() {
-        QWidget* box = f.window->txtAudioFile;
-        QVERIFY(!f.drop(box, {}));
-        QVERIFY(f.drop(box, {f.path("notes.ogg")}));
+        QFETCH(QString, target);
+        QWidget* on = f.window->findChild<QWidget*>(target);
+        QVERIFY(!f.drop(on, {}));
+        QVERIFY(f.drop(on, {f.path("notes.ogg")}));
         QCOMPARE(f.messages.size(), 1);
         QCOMPARE(f.messages[0].title + ": " + f.messages[0].text,
                  "Invalid Audio Format: Invalid audio file.");
         QVERIFY(!QFile::exists(tempWavPath()));
         f.messages.clear();
-        QVERIFY(f.drop(box, {f.path("short.wav"), f.path("silence 3s.flac"), f.path("notes.ogg")}));
+        QVERIFY(f.drop(on, {f.path("short.wav"), f.path("silence 3s.flac"), f.path("notes.ogg")}));
         f.verifyLoaded("short.wav", 5);
     }
 

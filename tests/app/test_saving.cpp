@@ -6,10 +6,8 @@
 
 #include <QRegularExpression>
 
-class TestSaving : public QObject {
+class TestSaving : public WindowTest {
     Q_OBJECT
-    WindowFixture f;
-
 private Q_SLOTS:
     void initTestCase() {
         for (const auto& [name, seconds] : {std::pair{"tone.wav", 30}, {"short.wav", 5}})
@@ -18,11 +16,6 @@ private Q_SLOTS:
         QVERIFY(testaudio::tone(f.path("tone.mp3"), 44100, 2, 30, {"-b:a", "192k"}));
         QVERIFY(QFile::copy(f.path("short.wav"), f.path(QString(245, u'n') + ".wav")));
     }
-    void init() {
-        if (!f.open())
-            QSKIP("No audio output device (start the test services first)");
-    }
-    void cleanup() { f.close(); }
 
     // Each key does what its button or command does, on either page, unless a text box, a
     // list or the check box has the focus. Begin Cut and End Cut set the stretch and its labels;

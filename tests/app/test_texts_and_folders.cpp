@@ -1,7 +1,10 @@
-// What needs no window: the time texts and where the working files go.
+// What needs no window: the time texts, where the working files go, and the removal of those
+// a run that ended abruptly left.
 #include "app/format_time.h"
+#include "app/startup.h"
 #include "app/working_folder.h"
 #include "tests/support/test_support.h"
+#include "tests/support/wav_bytes.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -47,6 +50,19 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo::exists(dataFolder), !expected.isEmpty() && expected == dataFolder);
         QVERIFY(expected.isEmpty() ||
                 QDir(expected).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
+
+    // Start-up removes what a run that ended abruptly left: temp.wav, its companions and the
+    // transcoder's temporaries of them.
+    void startupRemovesCompanions() {
+        const QString folder = dir.filePath("leftovers");
+        QVERIFY(QDir().mkpath(folder));
+        const QStringList left{"temp.wav", "temp.wav.tags", "temp.wav.source",
+                               ".temp.wav.tags.part-a1B2c3", ".temp.wav.part-x9Y8z7"};
+        for (const QString& name : left)
+            wavbytes::write(folder + "/" + name, "left");
+        removeLeftovers(folder);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

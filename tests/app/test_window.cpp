@@ -14,17 +14,10 @@ QString shown(const QWidget* widget) {
 }
 } // namespace
 
-class TestWindow : public QObject {
+class TestWindow : public WindowTest {
     Q_OBJECT
-    WindowFixture f;
-
 private Q_SLOTS:
     void initTestCase() { QVERIFY(testaudio::tone(f.path("tone.wav"), 44100, 2, 30)); }
-    void init() {
-        if (!f.open())
-            QSKIP("No audio output device (start the test services first)");
-    }
-    void cleanup() { f.close(); }
 
     // Each control shows its caption, is named for a screen reader and says what it does.
     void controls_data() {

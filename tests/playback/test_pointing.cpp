@@ -1,6 +1,6 @@
 // Where the user points, the window plays: the marked stretch heard whole from the null sink's
 // monitor, seeks by the strip, the slider, the keys and a screen reader that stick, the play line
-// in sight to a long file's end, the whole file on the slider, and drops on the strip.
+// in sight to a long file's end and the whole file on the slider.
 #include "app/format_time.h"
 #include "app/wave_view.h"
 #include "playback/wave_overview.h"
@@ -39,10 +39,8 @@ QList<int> yellowColumns(const QImage& image) {
 }
 } // namespace
 
-class TestPointing : public QObject {
+class TestPointing : public WindowTest {
     Q_OBJECT
-    WindowFixture f;
-
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(testaudio::tone(f.path("tone.wav"), 44100, 2, 30));
@@ -51,11 +49,6 @@ private Q_SLOTS:
         QVERIFY(
             testaudio::tone(f.path("half.wav"), 44100, 2, 10, {}, "0.9*sin(2*PI*440*t)*lt(t,5)"));
     }
-    void init() {
-        if (!f.open())
-            QSKIP("No audio output device (start the test services first)");
-    }
-    void cleanup() { f.close(); }
 
     // Recorded from the null sink's monitor, a selection of 2 s to 5 s sounds for 3 s: the
     // layer stops on the end mark's sample, and then the window rewinds as Stop does.
@@ -179,18 +172,6 @@ private Q_SLOTS:
         const QSize size = w.Slider1->overviewRect().size();
         QCOMPARE(w.Slider1->overview(),
                  renderWaveOverview(w.aWaveTop, w.aWaveBottom, w.nWaveLast, size));
-    }
-
-    // A file dropped on the strip opens as on the file box; a name of another kind is refused
-    // with the file box's message.
-    void dropOnStrip() {
-        Form1& w = *f.window;
-        QVERIFY(f.drop(w.PicWave, {f.path("notes.ogg")}));
-        QCOMPARE(f.messages.value(0).text, "Invalid audio file.");
-        QVERIFY(f.drop(w.PicWave, {f.path("half.wav")}));
-        QCOMPARE(w.txtAudioFile->text() + " " + w.lblTotalTime->text(),
-                 f.path("half.wav") + " 00:00:10");
-        QCOMPARE(w.nWaveLast, 1000);
     }
 };
 

@@ -208,3 +208,16 @@ private:
 public Q_SLOTS:
     void takeUrl(const QUrl& url) { urls << url; }
 };
+
+// The base of a window test: a new window for each test function, skipped without audio output.
+class WindowTest : public QObject {
+    Q_OBJECT
+protected:
+    WindowFixture f;
+private Q_SLOTS:
+    void init() {
+        if (!f.open())
+            QSKIP("No audio output device (start the test services first)");
+    }
+    void cleanup() { f.close(); }
+};
