@@ -81,41 +81,39 @@ private Q_SLOTS:
     void save_data() {
         columns<QString, QString, QString, int, int, QString, int>(
             {"steps", "folder", "format", "open", "earlier", "said", "seconds"});
-        const auto row = [](const char* name, const QString& steps, const char* folder,
-                            const char* format, int open, int earlier, const QString& said,
-                            int seconds = 0) {
+        const auto row = [](const char* name, const QString& steps, const char* format,
+                            const QString& said, int seconds = 0, int open = 0, int earlier = -1,
+                            const char* folder = "@/out/") {
             QTest::newRow(name) << (steps == "unloaded" ? "" : "load=tone.wav," + steps) << folder
                                 << format << open << earlier << said << seconds;
         };
-        const char* marks = "at=2,cmdBeginCut,at=5,cmdEndCut";
-        row("WAV from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", "@/out/", "WAV", 0, -1,
-            "Done Saved\\|Done Saved at @/out/\\|64", 4);
-        row("MP3, folder opened", marks, "@/out/", "MP3", 1, -1, "", 3);
-        row("MP3 copied from an MP3", "load=tone.mp3,at=2,cmdBeginCut,at=5,cmdEndCut", "@/out/",
-            "MP3", 0, -1, "Done Saved\\|Done Saved at @/out/\nCopied without re-encoding.\\|64", 3);
-        row("earlier file kept", marks, "@/out/", "WAV", 0, 0, "");
-        row("earlier file replaced", marks, "@/out/", "WAV", 0, 1,
-            "Done Saved\\|Done Saved at @/out/\\|64", 3);
-        row("nothing loaded", "unloaded", "@/out/", "MP3", 0, -1,
+        const QString marks = "at=2,cmdBeginCut,at=5,cmdEndCut",
+                      done = "Done Saved\\|Done Saved at @/out/";
+        row("WAV from second 0", "at=0,cmdBeginCut,at=4,cmdEndCut", "WAV", done + "\\|64", 4);
+        row("MP3, folder opened", marks, "MP3", "", 3, 1);
+        row("MP3 copied from an MP3", "load=tone.mp3," + marks, "MP3",
+            done + "\nCopied without re-encoding.\\|64", 3);
+        row("earlier file kept", marks, "WAV", "", 0, 0, 0);
+        row("earlier file replaced", marks, "WAV", done + "\\|64", 3, 0, 1);
+        row("nothing loaded", "unloaded", "MP3",
             "Select Audio\\|Please select first input audio file\\|48");
-        row("no marks", "", "@/out/", "MP3", 0, -1,
+        row("no marks", "", "MP3",
             "Specify Cut Mark\\|Please specify a cut mark first.\r\n"
             "Just press the Begin Cut and End Cut buttons.\\|48");
-        row("folder missing", marks, "@/none/", "MP3", 0, -1,
-            "Save Failed\\|.*does not exist.*\\|48");
-        row("folder read-only", marks, "/proc/", "MP3", 0, -1, "Save Failed\\|.*\\|(16|48)");
-        row("transcoder fails", marks, "@/out/", "MP3/fast", 0, -1,
+        row("folder missing", marks, "MP3", "Save Failed\\|.*does not exist.*\\|48", 0, 0, -1,
+            "@/none/");
+        row("folder read-only", marks, "MP3", "Save Failed\\|.*\\|(16|48)", 0, 0, -1, "/proc/");
+        row("transcoder fails", marks, "MP3/fast",
             "Save Failed\\|Quillet couldn't save the cut: the transcoder refused its command "
             "line.\n\ncodec: .*\\|16");
         // What the format cannot take is said on lines of their own, also when the folder opens.
-        row("settings replaced", marks, "@/out/", "MP3/320/12050", 1, -1,
-            "Done Saved\\|Done Saved at @/out/\n"
-            "MP3 can't be saved at 12050 Hz: saved at 12000 Hz.\n"
-            "MP3 at 12000 Hz holds at most 64 kbit/s: saved at 64 kbit/s.\\|64",
-            3);
+        row("settings replaced", marks, "MP3/320/12050",
+            done + "\nMP3 can't be saved at 12050 Hz: saved at 12000 Hz.\n"
+                   "MP3 at 12000 Hz holds at most 64 kbit/s: saved at 64 kbit/s.\\|64",
+            3, 1);
         // A name longer than the folder takes is refused before anything runs.
         const QString name(245, u'n');
-        row("name too long", "load=" + name + ".wav," + marks, "@/out/", "MP3", 0, -1,
+        row("name too long", "load=" + name + ".wav," + marks, "MP3",
             "Save Failed\\|The name of the cut is too long for the output folder, which takes "
             "names of up to 255 bytes:\n" +
                 name + "_cutted.mp3\nPlease give the opened file a shorter name.\\|48");
