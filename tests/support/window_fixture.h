@@ -162,16 +162,13 @@ public:
         QString enabled;
         for (const QObject* control : controls())
             enabled += control->property("enabled").toBool() ? u'1' : u'0';
-        return QStringList{w.txtAudioFile->text(),
-                           w.lblTotalTime->text(),
-                           state(),
-                           enabled,
-                           QString::number(BASS_ChannelGetLength(w.hStream, BASS_POS_BYTE)),
-                           QString::number(w.nWaveLast),
-                           QString::number(qHashRange(w.aWaveTop.begin(), w.aWaveTop.end())),
-                           QString::number(QFileInfo(tempWavPath()).size()),
-                           QString::number(w.PicWave->image().isNull())}
-            .join(u' ');
+        QStringList parts{w.txtAudioFile->text(), w.lblTotalTime->text(), state(), enabled};
+        for (const qint64 n :
+             {qint64(BASS_ChannelGetLength(w.hStream, BASS_POS_BYTE)), qint64(w.nWaveLast),
+              qint64(qHashRange(w.aWaveTop.begin(), w.aWaveTop.end())),
+              QFileInfo(tempWavPath()).size(), qint64(w.PicWave->image().isNull())})
+            parts << QString::number(n);
+        return parts.join(u' ');
     }
     // No run going on, and none of a run's files left in the program folder.
     void verifyIdle() const {
