@@ -7,6 +7,7 @@
 #include "app/message_box.h"
 #include "app/selection_slider.h"
 #include "app/settings_store.h"
+#include "app/wave_view.h"
 #include "app/working_folder.h"
 #include "audio/mod_bass.h"
 #include "tests/support/test_support.h"
