@@ -227,16 +227,13 @@ private Q_SLOTS:
     // folder. The file loaded before stays as it was, playing on; only a kill is reported.
     void stopDuringRun_data() {
         columns<bool, QString, QString>({"saving", "how", "said"});
-        for (const char* how : {"escape", "close"}) {
-            QTest::addRow("%s during a load", how) << false << how << "";
-            QTest::addRow("%s during a save", how) << true << how << "";
-        }
-        QTest::newRow("kill during a load")
-            << false << "kill"
-            << "Error Loading Media|The transcoder crashed while opening this file.|48";
-        QTest::newRow("kill during a save")
-            << true << "kill"
-            << "Save Failed|The transcoder crashed while saving the cut.|16";
+        const QString crashed[] = {
+            "Error Loading Media|The transcoder crashed while opening this file.|48",
+            "Save Failed|The transcoder crashed while saving the cut.|16"};
+        for (const QString how : {"escape", "close", "kill"})
+            for (const bool saving : {false, true})
+                QTest::addRow("%s during a %s", qPrintable(how), saving ? "save" : "load")
+                    << saving << how << (how == "kill" ? crashed[saving] : QString());
     }
     void stopDuringRun() {
         QFETCH(bool, saving);
