@@ -47,10 +47,9 @@ private Q_SLOTS:
                                          "-frames:v", "1", f.path("picture.png")}) == 0);
     }
 
-    // The first load keeps the start-up's audio set-up and refuses a drop or a load meanwhile;
-    // the status bar runs from 1 and then over the scan, to the last point. Cancelled, the open
-    // dialog changes nothing; the file chosen in it stops the one playing, sets up again,
-    // replaces temp.wav and clears the marks.
+    // The first load keeps the start-up's audio set-up, refuses drops and loads meanwhile, and its
+    // status bar runs from 1 over the scan to the last point. Cancelled, the open dialog changes
+    // nothing; a file chosen stops the one playing, sets up again, replaces temp.wav and marks.
     void loads() {
         Form1& w = *f.window;
         m_outputsMade = 0; // of this window only
@@ -87,11 +86,10 @@ private Q_SLOTS:
                  602);
     }
 
-    // Every kind of failure the transcoder reports, through the real transcoder, and the sentence
-    // it must show, followed by the transcoder's line as detail in plain words. "open:" opens the
-    // file of the test's folder over a loaded one, which stays loaded, playing, marks and all;
-    // "save:" saves a cut of it; "run:" gives the transcoder the arguments and words the result as
-    // a failed open ("run-open:") or save would be, for failures the window's own checks forestall.
+    // Each failure the real transcoder reports: the sentence shown, then its line in plain words.
+    // "open:" opens the test folder's file over a loaded one, which stays loaded, playing, marks
+    // and all; "save:" saves a cut of it; "run:" words the transcoder's result for these arguments
+    // as a failed save (or open: "run-open:") would be, for failures the window forestalls.
     void failures_data() {
         columns<QString, QString>({"how", "sentence"});
         const auto row = [](const char* name, const QString& how, const QString& sentence) {
