@@ -49,7 +49,7 @@ private Q_SLOTS:
 
     // The first load keeps the start-up's audio set-up, refuses drops and loads meanwhile, and its
     // status bar runs from 1 over the scan to the last point. Cancelled, the open dialog changes
-    // nothing; a file chosen stops the one playing, sets up again, replaces temp.wav and marks.
+    // nothing; a file chosen stops the one playing, sets up anew, replaces temp.wav, clears marks.
     void loads() {
         Form1& w = *f.window;
         m_outputsMade = 0; // of this window only
