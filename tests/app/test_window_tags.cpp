@@ -1,6 +1,5 @@
 // Tags through the real window: the opened file's tags and cover reach its cuts, and go with
 // temp.wav, so that a file opened after a tagged one gives cuts without them.
-#include "app/startup.h"
 #include "tests/support/wav_bytes.h"
 #include "tests/support/window_fixture.h"
 
@@ -25,10 +24,8 @@ QByteArray cover(const QString& path) {
 }
 } // namespace
 
-class TestWindowTags : public QObject {
+class TestWindowTags : public WindowTest {
     Q_OBJECT
-    WindowFixture f;
-
 private Q_SLOTS:
     void initTestCase() {
         const QString title = QStringLiteral("Тихая ночь — 夜の歌");
@@ -42,11 +39,6 @@ private Q_SLOTS:
                                  "title=" + title, "-c:a", "libmp3lame"}));
         wavbytes::write(f.path("bad.mp3"), "only words");
     }
-    void init() {
-        if (!f.open())
-            QSKIP("No audio output device (start the test services first)");
-    }
-    void cleanup() { f.close(); }
 
     // Each step opens a file and, when it loads, saves seconds 1 to 3 as MP3: the cut carries
     // the tags of the file open at the time. The loaded file's tags stay with it while another
@@ -87,19 +79,6 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(companion));
         w.close();
         QVERIFY(!QFile::exists(companion) && !QFile::exists(tempWavPath()));
-    }
-
-    // Start-up removes what a run that ended abruptly left: temp.wav, its companions and the
-    // transcoder's temporaries of them.
-    void startupRemovesCompanions() {
-        const QString folder = f.path("leftovers");
-        QVERIFY(QDir().mkpath(folder));
-        const QStringList left{"temp.wav", "temp.wav.tags", "temp.wav.source",
-                               ".temp.wav.tags.part-a1B2c3", ".temp.wav.part-x9Y8z7"};
-        for (const QString& name : left)
-            wavbytes::write(folder + "/" + name, "left");
-        removeLeftovers(folder);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

@@ -1,6 +1,6 @@
 // Where the user points, the window plays: the marked stretch heard whole from the null sink's
 // monitor, seeks by the strip, the slider, the keys and a screen reader that stick, the play line
-// in sight to a long file's end, the whole file on the slider, and drops on the strip.
+// in sight to a long file's end and the whole file on the slider.
 #include "base/format_time.h"
 #include "playback/wave_overview.h"
 #include "playback/wave_view.h"
@@ -8,7 +8,6 @@
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
-#include <QMimeData>
 
 #include <cmath>
 
@@ -40,15 +39,8 @@ QList<int> yellowColumns(const QImage& image) {
 }
 } // namespace
 
-class TestPointing : public QObject {
+class TestPointing : public WindowTest {
     Q_OBJECT
-    WindowFixture f;
-
-    double seconds() const {
-        const auto h = DWORD(f.window->hStream);
-        return BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE));
-    }
-
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(testaudio::tone(f.path("tone.wav"), 44100, 2, 30));
@@ -57,11 +49,6 @@ private Q_SLOTS:
         QVERIFY(
             testaudio::tone(f.path("half.wav"), 44100, 2, 10, {}, "0.9*sin(2*PI*440*t)*lt(t,5)"));
     }
-    void init() {
-        if (!f.open())
-            QSKIP("No audio output device (start the test services first)");
-    }
-    void cleanup() { f.close(); }
 
     // Recorded from the null sink's monitor, a selection of 2 s to 5 s sounds for 3 s: the
     // layer stops on the end mark's sample, and then the window rewinds as Stop does.
@@ -80,7 +67,7 @@ private Q_SLOTS:
         QVERIFY(recorder.waitForFinished());
         const double heard = soundingSeconds(recorder.readAllStandardOutput());
         QVERIFY2(heard > 2.98 && heard < 3.1, qPrintable(QString::number(heard)));
-        QVERIFY(w.bRestart && seconds() == 0 && w.Slider1->value() == 0);
+        QVERIFY(w.bRestart && f.seconds() == 0 && w.Slider1->value() == 0);
     }
 
     // After the steps the time label and the slider show the second at once, and Play starts
@@ -129,8 +116,8 @@ private Q_SLOTS:
         QCOMPARE(w.lblTime->text(), FormatTime(second));
         QCOMPARE(w.Slider1->value(), second);
         w.cmdPlay_Click();
-        QVERIFY2(seconds() >= second && seconds() < second + 0.4,
-                 qPrintable(QString::number(seconds())));
+        QVERIFY2(f.seconds() >= second && f.seconds() < second + 0.4,
+                 qPrintable(QString::number(f.seconds())));
     }
 
     // In a minute's file the play line stays in sight over the last seconds, at the column the
@@ -149,9 +136,9 @@ private Q_SLOTS:
             QCOMPARE(yellowColumns(w.ScrollFrame->grab().toImage()), QList<int>{expected});
         }
         w.PicWave_MouseDown(lastColumn);
-        QCOMPARE(seconds(), 60.0);
+        QCOMPARE(f.seconds(), 60.0);
         w.PicWave_MouseDown(lastColumn - 100);
-        QCOMPARE(seconds(), 59.0);
+        QCOMPARE(f.seconds(), 59.0);
     }
 
     // Over a file loud for its first half and silent for its second, the slider shows the
@@ -185,27 +172,6 @@ private Q_SLOTS:
         const QSize size = w.Slider1->overviewRect().size();
         QCOMPARE(w.Slider1->overview(),
                  renderWaveOverview(w.aWaveTop, w.aWaveBottom, w.nWaveLast, size));
-    }
-
-    // A file dropped on the strip opens as on the file box; a name of another kind is refused
-    // with the file box's message.
-    void dropOnStrip() {
-        Form1& w = *f.window;
-        const auto drop = [&](const QString& file) {
-            QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(file)});
-            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-            QApplication::sendEvent(w.PicWave, &enter);
-            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-            QApplication::sendEvent(w.PicWave, &dropped);
-            return enter.isAccepted();
-        };
-        QVERIFY(drop(f.path("notes.ogg")));
-        QCOMPARE(f.messages.value(0).text, "Invalid audio file.");
-        QVERIFY(drop(f.path("half.wav")));
-        QCOMPARE(w.txtAudioFile->text() + " " + w.lblTotalTime->text(),
-                 f.path("half.wav") + " 00:00:10");
-        QCOMPARE(w.nWaveLast, 1000);
     }
 };
 

@@ -1,5 +1,6 @@
 // What the tests of the real window need: a settings store emptied for each window, message
-// boxes and opened addresses caught, file dialogs answered, and the real audio output.
+// boxes and opened addresses caught, file dialogs answered, the real audio output, and the
+// checks of what a user sees that several window tests share.
 #pragma once
 
 #include "app/form1.h"
@@ -8,11 +9,13 @@
 #include "app/settings_store.h"
 #include "audio/mod_bass.h"
 #include "base/working_folder.h"
+#include "playback/wave_view.h"
 #include "tests/support/test_support.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -119,6 +122,100 @@ public:
         poll->start(10);
     }
     int playState() const { return int(BASS_ChannelIsActive(DWORD(window->hStream))); }
+    double seconds() const {
+        const auto h = DWORD(window->hStream);
+        return BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE));
+    }
+    // Waits until the position has moved past `from` by `by` seconds.
+    bool playsOn(double from, double by = 0.3) const {
+        return QTest::qWaitFor([&] { return seconds() > from + by; }, 10000);
+    }
+    QStringList written() const { return QDir(out()).entryList(QDir::Files | QDir::Hidden); }
+    // The messages shown, "title|text|style" a line.
+    QString said() const {
+        QStringList shown;
+        for (const ShownMessage& m : messages)
+            shown << QStringLiteral("%1|%2|%3").arg(m.title, m.text).arg(m.style);
+        return shown.join(u'\n');
+    }
+    // The slider's selection and maximum, and the two mark labels.
+    QString state() const {
+        const SelectionSlider& slider = *window->Slider1;
+        return QString::asprintf("%d+%d/%d ", slider.selStart(), slider.selLength(),
+                                 slider.maximum()) +
+               window->lblBeginCut->text() + "-" + window->lblEndCut->text();
+    }
+    // Drops the files (with none, a text) on the control; true when the drag was taken.
+    bool drop(QWidget* target, const QStringList& files) {
+        QMimeData data;
+        for (const QString& file : files)
+            data.setUrls(data.urls() << QUrl::fromLocalFile(file));
+        data.setText(files.isEmpty() ? "/music/a.mp3" : "");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &drop);
+        return enter.isAccepted();
+    }
+    // What a failed or stopped load must leave as it was.
+    QString loadedState() const {
+        const Form1& w = *window;
+        QString enabled;
+        for (const QObject* control : controls())
+            enabled += control->property("enabled").toBool() ? u'1' : u'0';
+        QStringList parts{w.txtAudioFile->text(), w.lblTotalTime->text(), state(), enabled};
+        for (const qint64 n :
+             {qint64(BASS_ChannelGetLength(w.hStream, BASS_POS_BYTE)), qint64(w.nWaveLast),
+              qint64(qHashRange(w.aWaveTop.begin(), w.aWaveTop.end())),
+              QFileInfo(tempWavPath()).size(), qint64(w.PicWave->image().isNull())})
+            parts << QString::number(n);
+        return parts.join(u' ');
+    }
+    // No run going on, and none of a run's files left in the program folder.
+    void verifyIdle() const {
+        const Form1& w = *window;
+        QCOMPARE(w.ProgressBar1->text() + QString::number(w.ProgressBar1->value()), " Ready0");
+        QVERIFY(!QApplication::overrideCursor() && w.TabControl1->widget(1)->isEnabled());
+        QVERIFY(w.ctlOpenMediaFile->isEnabled());
+        QCOMPARE(QDir(Form1::programFile(""))
+                     .entryList({"coder.exe", ".temp*.part-*", "temp-new.wav*", "temp.wav.old*"},
+                                QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+    // What a user sees once a file is loaded: a point per 10 ms and one more from the empty read.
+    void verifyLoaded(const QString& name, int seconds) const {
+        const Form1& w = *window;
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
+        QCOMPARE(w.txtAudioFile->text() + " " + w.lblTotalTime->text() + " " + state(),
+                 path(name) + QString(" 00:00:0%1 0+0/%1 00:00:00-00:00:00").arg(seconds));
+        QCOMPARE(QList<int>({w.Slider1->value(), w.nWaveLast, w.nMarkLast}),
+                 QList<int>({0, seconds * 100, seconds * 100}));
+        for (const QObject* control : controls())
+            QVERIFY2(control->property("enabled").toBool(), qPrintable(control->objectName()));
+        QCOMPARE(BASS_ChannelIsActive(w.hStream), BASS_ACTIVE_STOPPED);
+        verifyIdle();
+    }
+
+private:
+    // The controls a loaded file enables.
+    QObjectList controls() const {
+        const Form1& w = *window;
+        return {w.cmdPlay,          w.cmdStop, w.cmdPause,     w.cmdBeginCut,       w.cmdEndCut,
+                w.cmdPlaySelection, w.Slider1, w.ctlRandomCut, w.ctlSaveCuttedAudio};
+    }
 public Q_SLOTS:
     void takeUrl(const QUrl& url) { urls << url; }
+};
+
+// The base of a window test: a new window for each test function, skipped without audio output.
+class WindowTest : public QObject {
+    Q_OBJECT
+protected:
+    WindowFixture f;
+private Q_SLOTS:
+    void init() {
+        if (!f.open())
+            QSKIP("No audio output device (start the test services first)");
+    }
+    void cleanup() { f.close(); }
 };
