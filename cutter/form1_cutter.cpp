@@ -46,6 +46,7 @@ void Form1::cmdEndCut_Click() {
     const int value = Slider1->value();
     if (bMarking) {
         const CutStretch stretch = endCutStretch(Slider1->selStart(), value);
+        // Only an end before the begin moves the begin mark.
         if (stretch.beginSeconds != Slider1->selStart())
             lblBeginCut->setText(FormatTime(stretch.beginSeconds));
         Slider1->setSelStart(stretch.beginSeconds);
