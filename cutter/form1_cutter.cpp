@@ -8,11 +8,12 @@
 #include "base/working_folder.h"
 #include "cutter/coder_run.h"
 #include "cutter/export_command.h"
+#include "cutter/marks.h"
 #include "cutter/mod_browse_folder.h"
 #include "cutter/mod_shell32.h"
+#include "cutter/output_checks.h"
 #include "cutter/run_failure.h"
 #include "cutter/run_notes.h"
-#include "transcoder/platform.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -21,43 +22,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include <cmath>
-#include <random>
-
 namespace {
 
 const QString kSaveFailed = QStringLiteral("Save Failed");
-
-std::mt19937& randomEngine() {
-    // Seeded once: seeding from the clock on every draw repeats draws within one clock tick.
-    static std::mt19937 engine{std::random_device{}()};
-    return engine;
-}
-
-// Why the folder cannot take the output, or nothing when it can. A name longer than the folder
-// takes is refused before anything is encoded: only the final rename would find out.
-QString outputProblem(const QString& outputPath) {
-    const QString folder = QFileInfo(outputPath).absolutePath();
-    const QFileInfo info(folder);
-    if (folder.isEmpty() || !info.exists() || !info.isDir())
-        return QStringLiteral("The output folder %1 does not exist. Please choose another one "
-                              "on the Settings page.")
-            .arg(folder);
-    if (!info.isWritable())
-        return QStringLiteral("The output folder %1 cannot be written. Please choose another "
-                              "one on the Settings page.")
-            .arg(folder);
-    const QString name = QFileInfo(outputPath).fileName();
-    const std::size_t most =
-        transcoder::platform::maxNameBytes(QFile::encodeName(folder).toStdString());
-    if (std::size_t(QFile::encodeName(name).size()) > most)
-        return QStringLiteral("The name of the cut is too long for the output folder, which takes "
-                              "names of up to %1 bytes:\n%2\nPlease give the opened file a "
-                              "shorter name.")
-            .arg(most)
-            .arg(name);
-    return {};
-}
 
 } // namespace
 
@@ -77,21 +44,18 @@ void Form1::cmdEndCut_Click() {
     if (m_saving)
         return;
     const int value = Slider1->value();
-    if (bMarking && value < Slider1->selStart()) {
-        // An end before the begin: the stretch is the one between the two.
-        const int begin = Slider1->selStart();
-        Slider1->setSelStart(value);
-        Slider1->setSelLength(begin - value);
-        lblBeginCut->setText(FormatTime(value));
-        lblEndCut->setText(FormatTime(begin));
-        bMarking = false;
-        bEndMarked = true;
-        return;
+    if (bMarking) {
+        const CutStretch stretch = endCutStretch(Slider1->selStart(), value);
+        // Only an end before the begin moves the begin mark.
+        if (stretch.beginSeconds != Slider1->selStart())
+            lblBeginCut->setText(FormatTime(stretch.beginSeconds));
+        Slider1->setSelStart(stretch.beginSeconds);
+        Slider1->setSelLength(stretch.endSeconds - stretch.beginSeconds);
+        lblEndCut->setText(FormatTime(stretch.endSeconds));
+    } else {
+        lblEndCut->setText(FormatTime(value));
     }
-    if (bMarking)
-        Slider1->setSelLength(value - Slider1->selStart());
     bMarking = false;
-    lblEndCut->setText(FormatTime(value));
     bEndMarked = true;
 }
 
@@ -110,32 +74,20 @@ bool Form1::stretchMarked() const {
 }
 
 std::int32_t Form1::RandomBetween(std::int32_t lowest, std::int32_t highest) {
-    const double r = std::uniform_real_distribution<double>(0.0, 1.0)(randomEngine());
-    return static_cast<std::int32_t>(
-        std::floor(r * (static_cast<double>(highest) - lowest + 1.0) + lowest));
+    return randomBetween(lowest, highest);
 }
 
 void Form1::RandomCut() {
     if (m_saving)
         return;
-    std::int32_t begin = 0;
-    std::int32_t end = 0;
-    if (Slider1->maximum() >= 7) {
-        do {
-            begin = RandomBetween(1, Slider1->maximum());
-            end = RandomBetween(begin, Slider1->maximum());
-            Slider1->setSelStart(begin);
-            Slider1->setSelLength(end - begin);
-        } while (end - begin <= 5);
-    } else {
-        // Too short for six seconds: the longest stretch that starts at a set mark.
-        end = Slider1->maximum();
-        begin = end >= 2 ? 1 : 0;
-        Slider1->setSelStart(begin);
-        Slider1->setSelLength(end - begin);
-    }
-    lblBeginCut->setText(FormatTime(begin));
-    lblEndCut->setText(FormatTime(end));
+    const CutStretch stretch =
+        randomStretch(Slider1->maximum(), [this](std::int32_t lowest, std::int32_t highest) {
+            return RandomBetween(lowest, highest);
+        });
+    Slider1->setSelStart(stretch.beginSeconds);
+    Slider1->setSelLength(stretch.endSeconds - stretch.beginSeconds);
+    lblBeginCut->setText(FormatTime(stretch.beginSeconds));
+    lblEndCut->setText(FormatTime(stretch.endSeconds));
     bBeginMarked = true;
     bEndMarked = true;
 }
@@ -222,11 +174,7 @@ void Form1::SaveCuttedAudio() {
         return;
     }
     const QString outputPath = exportOutputPath(request);
-    QString problem = outputProblem(outputPath);
-    if (problem.isEmpty() && !fitsCommandLine(outputPath))
-        problem = QStringLiteral("The output name %1 holds a double quote (\"), which the "
-                                 "transcoder cannot be given.")
-                      .arg(outputPath);
+    QString problem = outputProblem(outputFolderOf(outputPath), outputPath);
     if (!problem.isEmpty()) {
         showMessage(this, problem, MsgExclamation, kSaveFailed);
         return;
