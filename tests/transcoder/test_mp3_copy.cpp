@@ -9,15 +9,9 @@
 #include <QTemporaryDir>
 
 using namespace transcoder;
+using testaudio::contents, testaudio::ffmpeg, testaudio::kCodec;
 
 namespace {
-
-const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
-
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The layout of ten frames whose main data begins that far back, each with 400 bytes of it.
 mp3::Layout madeUp(bool mpeg1, const QList<int>& reservoir, int startSkip) {

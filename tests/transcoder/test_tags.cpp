@@ -13,26 +13,15 @@
 #include <QTemporaryDir>
 
 using namespace transcoder;
+using testaudio::contents, testaudio::ffmpeg, testaudio::kCodec;
 using Fields = QMap<QString, QString>;
 
 namespace {
 
-const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
 const QString kTitle = QStringLiteral("Тихая ночь — 夜の歌, café");
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool ffmpeg(const QStringList& args) {
-    return QProcess::execute("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y"} + args) == 0;
-}
-
 int codec(const QStringList& args) {
-    QProcess p;
-    p.start(kCodec, args);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return testaudio::run(testaudio::kCodec, args).exitCode;
 }
 
 // ffprobe's reading: the file's tags, and per stream its type and picture type.
