@@ -47,14 +47,13 @@ Lag bestLag(std::span<const float> out, std::span<const float> ref, int maxLag, 
 // at the top: AMR ends within a frame, WAV and MP3 exactly; a WMA decoder fades its last frame,
 // so the audio after the stretch fills a whole frame, and one frame more comes.
 struct Tolerance {
-    const char* format;
     double toneDb, levelDb;
     int lagMin, lagMax, lengthMin, lengthMax, open;
 };
-constexpr Tolerance kTolerances[]{{"wav", -70, -6, -1, 1, 0, 0, 0},
-                                  {"mp3", -70, -6, -1, 1, 0, 0, 0},
-                                  {"wma", -40, -6, -64, 64, 1, 2, 1},
-                                  {"amr", -22, -7.5, -1, 48, -1, 1, 0}};
+const QMap<QString, Tolerance> kTolerances{{"wav", {-70, -6, -1, 1, 0, 0, 0}},
+                                           {"mp3", {-70, -6, -1, 1, 0, 0, 0}},
+                                           {"wma", {-40, -6, -64, 64, 1, 2, 1}},
+                                           {"amr", {-22, -7.5, -1, 48, -1, 1, 0}}};
 
 // A codec's frame: WMA's grows with the rate, MP3's halves below 32000 Hz, AMR's is 160.
 int codecFrame(const QString& format, int rate) {
@@ -126,7 +125,7 @@ private Q_SLOTS:
             {"format", "rate", "channels", "outRate", "frame", "toneDb", "levelDb", "lag",
              "length"});
         const auto add = [](const QString& format, int rate, int channels) {
-            const Tolerance& t = *std::ranges::find(kTolerances, format, &Tolerance::format);
+            const Tolerance t = kTolerances[format];
             // AMR is 8000 Hz only; MP3 has no 12050 Hz.
             const int out = format == "mp3" && rate == 12050 ? 12000 : rate;
             const int frame = codecFrame(format, out);

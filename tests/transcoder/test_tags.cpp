@@ -70,11 +70,9 @@ QByteArray id3v22(const Fields& fields, const QByteArray& jpeg) {
         QByteArray text("\xFF\xFE", 2);
         for (QChar c : it.value())
             text += wavbytes::le(c.unicode(), 2);
-        put(ids[it.key()], it.key() == "comment" ? QByteArray("\x01"
-                                                              "eng\xFF\xFE\0\0",
-                                                              8) +
-                                                       text
-                                                 : "\x01" + text);
+        // a comment's encoding, language and empty description (UTF-16) before its text
+        put(ids[it.key()],
+            QByteArray::fromHex(it.key() == "comment" ? "01656e67fffe0000" : "01") + text);
     }
     if (!jpeg.isEmpty())
         put("PIC", QByteArray("\0JPG\x03\0", 6) + jpeg);
@@ -135,18 +133,9 @@ class TestTags : public QObject {
         return out;
     }
     QStringList picture(const QString& image) const {
-        return {"-i",
-                src(image),
-                "-map",
-                "0",
-                "-map",
-                "1",
-                "-c:v",
-                "copy",
-                "-disposition:v",
-                "attached_pic",
-                "-metadata:s:v",
-                "comment=Cover (front)"};
+        return QStringList{"-i", src(image), "-map", "0", "-map", "1", "-c:v", "copy"} +
+               QStringList{"-disposition:v", "attached_pic", "-metadata:s:v",
+                           "comment=Cover (front)"};
     }
     Fields without(const QStringList& keys) const {
         Fields f = full_;
@@ -309,9 +298,7 @@ private Q_SLOTS:
         QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QByteArray();
         QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QByteArray();
         QTest::newRow("cut letter") << QByteArray("\xE5\xA4") << QByteArray();
-        QTest::newRow("control") << QByteArray("a\x01"
-                                               "b")
-                                 << QByteArray();
+        QTest::newRow("control") << QByteArray("a\1b") << QByteArray();
         QTest::newRow("only blanks") << QByteArray("  ") << QByteArray();
         QTest::newRow("too long") << QByteArray(64 * 1024 + 1, 'a') << QByteArray();
     }
