@@ -30,11 +30,11 @@ struct Probe {
     QStringList streams; // "audio", "video:Cover (front)"
 };
 Probe probe(const QString& path) {
-    QProcess p;
-    p.start("ffprobe", {"-v", "error", "-show_entries", "format_tags:stream=codec_type:stream_tags",
-                        "-of", "json", path});
-    p.waitForFinished(30000);
-    const QJsonObject all = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    const QStringList args{
+        "-v",   "error", "-show_entries", "format_tags:stream=codec_type:stream_tags", "-of",
+        "json", path};
+    const QJsonObject all =
+        QJsonDocument::fromJson(testaudio::run("ffprobe", args).output).object();
     Probe out;
     const QJsonObject tags = all["format"].toObject()["tags"].toObject();
     for (auto it = tags.begin(); it != tags.end(); ++it)
