@@ -67,9 +67,8 @@ inline bool tone(const QString& path, int rate, int channels, double seconds,
                  const QString& expression = "0.5*sin(2*PI*1000*t)") {
     const QString all = QStringList(channels, expression).join('|');
     const QString source = QString("aevalsrc='%1':s=%2:d=%3").arg(all).arg(rate).arg(seconds);
-    return QProcess::execute("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-f", "lavfi",
-                                                   "-i", source, "-fflags", "+bitexact"} +
-                                           encoder + QStringList{path}) == 0;
+    return ffmpeg(QStringList{"-f", "lavfi", "-i", source, "-fflags", "+bitexact"} + encoder +
+                  QStringList{path});
 }
 
 // What ffmpeg decodes (gapless where the file says how) after the given output options, read
