@@ -1,5 +1,5 @@
 // What several suites need: a table's columns, test audio made by FFmpeg (sound or damaged) and
-// what it decodes.
+// what it decodes, a file's bytes, runs of codec.dll and of ffmpeg.
 #pragma once
 
 #include <QFile>
@@ -7,7 +7,11 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <numbers>
+#include <span>
 #include <vector>
 
 // columns<QString, int>({"name", "count"})
@@ -17,6 +21,37 @@ template <typename... T> void columns(const std::array<const char*, sizeof...(T)
 }
 
 namespace testaudio {
+
+inline const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
+
+inline QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool ffmpeg(const QStringList& args) {
+    return QProcess::execute("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y"} + args) == 0;
+}
+
+struct Run {
+    int exitCode = -1; // -1 when the program crashed, could not start or was stopped
+    QByteArray output;
+    QString errors;
+};
+// A hang is stopped after timeoutMs and fails the test instead of blocking it.
+inline Run run(const QString& program, const QStringList& args, int timeoutMs = 60000,
+               const QStringList& environment = {}) {
+    QProcess p;
+    p.setEnvironment(QProcess::systemEnvironment() + environment);
+    p.start(program, args);
+    const bool finished = p.waitForFinished(timeoutMs);
+    if (!finished) { // the program may still remove what it was writing; then it is killed
+        p.terminate();
+        p.waitForFinished(2000);
+    }
+    return {finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError()).trimmed()};
+}
 
 struct Audio {
     int rate = 0;
@@ -32,9 +67,8 @@ inline bool tone(const QString& path, int rate, int channels, double seconds,
                  const QString& expression = "0.5*sin(2*PI*1000*t)") {
     const QString all = QStringList(channels, expression).join('|');
     const QString source = QString("aevalsrc='%1':s=%2:d=%3").arg(all).arg(rate).arg(seconds);
-    return QProcess::execute("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-f", "lavfi",
-                                                   "-i", source, "-fflags", "+bitexact"} +
-                                           encoder + QStringList{path}) == 0;
+    return ffmpeg(QStringList{"-f", "lavfi", "-i", source, "-fflags", "+bitexact"} + encoder +
+                  QStringList{path});
 }
 
 // What ffmpeg decodes (gapless where the file says how) after the given output options, read
@@ -55,6 +89,30 @@ inline Audio decode(const QString& path, const QStringList& outputOptions = {}) 
     for (qsizetype i = 0; i < a.frames() * channels; ++i)
         a.channels[i % channels][i / channels] = qFromLittleEndian<float>(at(data + 4 * i));
     return a;
+}
+// The worst 5 ms window in [from, to) of what a fitted 1 kHz tone leaves, in dB against the tone:
+// about -90 for a clean 16-bit tone, -20 where a click falls, 0 where the tone is missing.
+inline double worstToneWindowDb(std::span<const float> samples, int rate, qsizetype from,
+                                qsizetype to) {
+    to = std::min(to, qsizetype(samples.size()));
+    const qsizetype window = std::max<qsizetype>(8, rate / 200);
+    const double w = 2 * std::numbers::pi * 1000 / rate;
+    double worst = -400;
+    for (qsizetype start = from; start + window <= to; start += window) {
+        // y = a sin + b cos solved in closed form; the residual is what the fit leaves of y.
+        double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0, yy = 0;
+        for (qsizetype n = start; n < start + window; ++n) {
+            const double sn = std::sin(w * double(n)), cn = std::cos(w * double(n)), y = samples[n];
+            ss += sn * sn, cc += cn * cn, sc += sn * cn, ys += y * sn, yc += y * cn, yy += y * y;
+        }
+        const double det = ss * cc - sc * sc;
+        const double a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
+        const double toneRms = std::sqrt((a * a + b * b) / 2);
+        const double residualRms =
+            std::sqrt(std::max(yy - a * ys - b * yc, 1e-40) / double(window));
+        worst = std::max(worst, toneRms < 1e-6 ? 0.0 : 20 * std::log10(residualRms / toneRms));
+    }
+    return worst;
 }
 // Seconds of sound a player gets out of the file at that rate.
 inline double decodedSeconds(const QString& path, int rate) {

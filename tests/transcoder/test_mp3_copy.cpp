@@ -9,15 +9,9 @@
 #include <QTemporaryDir>
 
 using namespace transcoder;
+using testaudio::contents, testaudio::kCodec;
 
 namespace {
-
-const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
-
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The layout of ten frames whose main data begins that far back, each with 400 bytes of it.
 mp3::Layout madeUp(bool mpeg1, const QList<int>& reservoir, int startSkip) {
@@ -162,7 +156,7 @@ private Q_SLOTS:
         QVERIFY(testaudio::tone(
             src, rate, 1, 8, encoder,
             "0.4*sin(2*PI*1000*t)+0.2*random(0)|0.3*sin(2*PI*300*t)+0.3*random(1)"));
-        QCOMPARE(QProcess::execute(kCodec, {"-i", src, "-f", "wav", wav}), 0);
+        QCOMPARE(testaudio::run(kCodec, {"-i", src, "-f", "wav", wav}).exitCode, 0);
         QCOMPARE(QFile::exists(wav + ".source"), !encoder.contains("-q:a"));
         if (spoil == "source") { // the same size, touched a second later
             QFile f(src);
@@ -173,21 +167,17 @@ private Q_SLOTS:
         }
         if (spoil == "record")
             QVERIFY(QFile(wav + ".source").resize(QFile(wav + ".source").size() - 5));
-        QProcess codec;
         const auto time = [](int s) { return QString("00:00:%1").arg(s, 2, 10, QChar('0')); };
-        codec.start(kCodec, {"-i", wav, "-t", time(cut[1]), "-ss", time(cut[0]), "-ab",
-                             QString::number(save[0]), "-ar", QString::number(save[1]), "-ac",
-                             QString::number(save[2]), out});
-        QVERIFY(codec.waitForFinished(60000) && codec.exitCode() == 0);
-        const QStringList lines = QString(codec.readAllStandardOutput()).split('\n');
-        QCOMPARE(lines.contains("copied"), copied);
-        if (encoder.contains("-metadata")) { // the tags travel into a copy as into an encode
-            QProcess probe;
-            probe.start("ffprobe", {"-v", "error", "-show_entries", "format_tags=title", "-of",
-                                    "default=nw=1:nk=1", out});
-            QVERIFY(probe.waitForFinished());
-            QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), "Копия");
-        }
+        const testaudio::Run r =
+            testaudio::run(kCodec, {"-i", wav, "-t", time(cut[1]), "-ss", time(cut[0]), "-ab",
+                                    QString::number(save[0]), "-ar", QString::number(save[1]),
+                                    "-ac", QString::number(save[2]), out});
+        QVERIFY(r.exitCode == 0);
+        QCOMPARE(QString(r.output).split('\n').contains("copied"), copied);
+        const QStringList title{
+            "-v", "error", "-show_entries", "format_tags=title", "-of", "default=nw=1:nk=1", out};
+        if (encoder.contains("-metadata")) // the tags travel into a copy as into an encode
+            QCOMPARE(QString(testaudio::run("ffprobe", title).output).trimmed(), "Копия");
 
         // The source's own decode over the stretch, against the cut's.
         const testaudio::Audio whole = testaudio::decode(src), mine = testaudio::decode(out);

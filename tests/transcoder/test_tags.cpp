@@ -13,26 +13,15 @@
 #include <QTemporaryDir>
 
 using namespace transcoder;
+using testaudio::contents, testaudio::ffmpeg, testaudio::kCodec;
 using Fields = QMap<QString, QString>;
 
 namespace {
 
-const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
 const QString kTitle = QStringLiteral("Тихая ночь — 夜の歌, café");
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool ffmpeg(const QStringList& args) {
-    return QProcess::execute("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y"} + args) == 0;
-}
-
 int codec(const QStringList& args) {
-    QProcess p;
-    p.start(kCodec, args);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return testaudio::run(testaudio::kCodec, args).exitCode;
 }
 
 // ffprobe's reading: the file's tags, and per stream its type and picture type.
@@ -41,11 +30,11 @@ struct Probe {
     QStringList streams; // "audio", "video:Cover (front)"
 };
 Probe probe(const QString& path) {
-    QProcess p;
-    p.start("ffprobe", {"-v", "error", "-show_entries", "format_tags:stream=codec_type:stream_tags",
-                        "-of", "json", path});
-    p.waitForFinished(30000);
-    const QJsonObject all = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    const QStringList args{
+        "-v",   "error", "-show_entries", "format_tags:stream=codec_type:stream_tags", "-of",
+        "json", path};
+    const QJsonObject all =
+        QJsonDocument::fromJson(testaudio::run("ffprobe", args).output).object();
     Probe out;
     const QJsonObject tags = all["format"].toObject()["tags"].toObject();
     for (auto it = tags.begin(); it != tags.end(); ++it)
@@ -81,11 +70,9 @@ QByteArray id3v22(const Fields& fields, const QByteArray& jpeg) {
         QByteArray text("\xFF\xFE", 2);
         for (QChar c : it.value())
             text += wavbytes::le(c.unicode(), 2);
-        put(ids[it.key()], it.key() == "comment" ? QByteArray("\x01"
-                                                              "eng\xFF\xFE\0\0",
-                                                              8) +
-                                                       text
-                                                 : "\x01" + text);
+        // a comment's encoding, language and empty description (UTF-16) before its text
+        put(ids[it.key()],
+            QByteArray::fromHex(it.key() == "comment" ? "01656e67fffe0000" : "01") + text);
     }
     if (!jpeg.isEmpty())
         put("PIC", QByteArray("\0JPG\x03\0", 6) + jpeg);
@@ -146,18 +133,9 @@ class TestTags : public QObject {
         return out;
     }
     QStringList picture(const QString& image) const {
-        return {"-i",
-                src(image),
-                "-map",
-                "0",
-                "-map",
-                "1",
-                "-c:v",
-                "copy",
-                "-disposition:v",
-                "attached_pic",
-                "-metadata:s:v",
-                "comment=Cover (front)"};
+        return QStringList{"-i", src(image), "-map", "0", "-map", "1", "-c:v", "copy"} +
+               QStringList{"-disposition:v", "attached_pic", "-metadata:s:v",
+                           "comment=Cover (front)"};
     }
     Fields without(const QStringList& keys) const {
         Fields f = full_;
@@ -320,9 +298,7 @@ private Q_SLOTS:
         QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QByteArray();
         QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QByteArray();
         QTest::newRow("cut letter") << QByteArray("\xE5\xA4") << QByteArray();
-        QTest::newRow("control") << QByteArray("a\x01"
-                                               "b")
-                                 << QByteArray();
+        QTest::newRow("control") << QByteArray("a\1b") << QByteArray();
         QTest::newRow("only blanks") << QByteArray("  ") << QByteArray();
         QTest::newRow("too long") << QByteArray(64 * 1024 + 1, 'a') << QByteArray();
     }

@@ -1,0 +1,79 @@
+// How codec.dll fails: the kind of each failure is its exit code, its words one line on standard
+// error. An output already there stays as it was and no temporary is left, whether the run fails
+// before making one or after.
+#include "tests/support/test_support.h"
+#include "tests/support/wav_bytes.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+using namespace testaudio;
+
+class TestExitCodes : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString src(const QString& name) const { return dir_.filePath(name); }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir_.isValid() && QFile::exists(kCodec));
+        std::signal(SIGPIPE, SIG_IGN); // a transcoder that fails early fails the test, not ends it
+        QVERIFY(
+            ffmpeg({"-f", "lavfi", "-i", "color=red:s=64x64", "-frames:v", "1", src("cover.png")}));
+        QVERIFY(tone(src("temp.wav"), 44100, 2, 10));
+        QVERIFY(tone(src("in.eio.wav"), 44100, 2, 2)); // reads fail past its first 64 KiB
+        for (int rate : {1, 7, 1000000000}) // the rate and byte rate agree on what cannot play
+            wavbytes::write(src("rate%1.wav").arg(rate),
+                            wavbytes::wav(rate, 2, QByteArray(3200, 0)));
+    }
+
+    void errors_data() {
+        columns<QStringList, int, QString>({"args", "exitCode", "message"});
+        QTest::newRow("missing input")
+            << QStringList{"-i", "/nonexistent/a.wav", "-f", "wav", "@/o.wav"} << 3
+            << "codec: cannot read input '/nonexistent/a.wav': it does not exist";
+        QTest::newRow("no audio") << QStringList{"-i", "@/cover.png", "-f", "wav", "@/o.wav"} << 6
+                                  << "codec: no audio stream in '@/cover.png'";
+        QTest::newRow("folder missing")
+            << QStringList{"-i", "@/temp.wav", "-f", "wav", "@/no/o.wav"} << 12
+            << "codec: output folder '@/no' does not exist";
+        QTest::newRow("nothing to cut")
+            << QStringList{"-i", "@/temp.wav", "-t", "00:00:00", "-ss", "00:00:00", "@/o.wav"} << 16
+            << "codec: nothing to write: -t is 00:00:00";
+        QTest::newRow("unknown extension") << QStringList{"-i", "@/temp.wav", "@/o.ogg"} << 2
+                                           << "codec: cannot tell the output format from '@/o.ogg' "
+                                              "(use .mp3, .wma, .wav or .amr, or -f wav)";
+        QTest::newRow("start past the end")
+            << QStringList{"-i", "@/temp.wav", "-t", "00:00:01", "-ss", "00:01:00", "@/o.wav"} << 17
+            << "codec: -ss 00:01:00 lies past the end of '@/temp.wav'";
+        for (const char* rate : {"1", "7", "1000000000"})
+            QTest::addRow("rate of %s Hz", rate)
+                << QStringList{"-i", QString("@/rate%1.wav").arg(rate), "-f", "wav", "@/o.wav"} << 8
+                << QString("codec: cannot read input '@/rate%1.wav': its sample rate of %1 Hz is "
+                           "not one audio uses (1000 to 768000 Hz)")
+                       .arg(rate);
+        QTest::newRow("read error")
+            << QStringList{"-i", "@/in.eio.wav", "-f", "wav", "@/o.wav"} << 10
+            << "codec: cannot read input '@/in.eio.wav': the disk could not be read or written";
+        QTest::newRow("no sound") << QStringList{"-i", "@/header.wav", "-f", "wav", "@/o.wav"} << 9
+                                  << "codec: no sound could be decoded from '@/header.wav'";
+    }
+    void errors() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        wavbytes::write(src("o.wav"), "earlier");
+        wavbytes::write(src("header.wav"), wavbytes::wav(44100, 2, {}));
+        // Within 10 s, also where the input is damaged.
+        const Run r =
+            run(kCodec, args.replaceInStrings("@", dir_.path()), 10000, {"LD_PRELOAD=" EIO_SHIM});
+        QTEST(r.exitCode, "exitCode");
+        QCOMPARE(r.errors, message.replace("@", dir_.path()));
+        QCOMPARE(contents(src("o.wav")), QByteArray("earlier"));
+        QCOMPARE(QDir(dir_.path()).entryList({".o.*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExitCodes)
+#include "test_exit_codes.moc"
