@@ -211,8 +211,8 @@ void Form1::SaveCuttedAudio() {
         return;
     }
     // Where no file manager opens the folder, the message still says where the file went; a
-    // setting the format could not take is always told, on a line of its own, and so is how
-    // the file was made.
+    // setting the format could not take is always told, on a line of its own. A copied MP3 is
+    // said on a line of its own whenever the message shows.
     QString done = QStringLiteral("Done Saved at ") + txtOutputFolder->text();
     const bool amr = request.formatText.compare(u"amr", Qt::CaseInsensitive) == 0;
     const int rate = substitutedRate(reports, amr ? 8000 : request.frequencyText.toInt());
