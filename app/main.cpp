@@ -5,10 +5,12 @@
 #include "app/quit_signals.h"
 #include "app/startup.h"
 #include "audio/mod_bass_fx.h"
+#include "base/local_path.h"
 #include "base/working_folder.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMimeData>
@@ -46,8 +48,17 @@ int main(int argc, char* argv[]) {
     // A file named on the command line (the desktop's "Open With") is taken as if it had been
     // dropped on the file box, with the same checks.
     QMimeData named;
-    if (const QStringList arguments = QCoreApplication::arguments(); arguments.size() > 1) {
-        named.setUrls({QUrl::fromLocalFile(QFileInfo(arguments.at(1)).absoluteFilePath())});
+    if (argc > 1) {
+#ifdef Q_OS_WIN
+        named.setUrls({QUrl::fromLocalFile(
+            QFileInfo(QCoreApplication::arguments().at(1)).absoluteFilePath())});
+#else
+        // The name's own bytes: it need not be UTF-8.
+        QByteArray name(argv[1]);
+        if (!name.startsWith('/'))
+            name = QFile::encodeName(QDir::currentPath()) + '/' + name;
+        named.setUrls({fileUrlOfBytes(name)});
+#endif
         QTimer::singleShot(0, &window,
                            [&window, &named] { window.txtAudioFile_OLEDragDrop(&named); });
     }

@@ -11,6 +11,7 @@
 #include "audio/mod_cutter.h"
 #include "base/errors.h"
 #include "base/format_time.h"
+#include "base/local_path.h"
 #include "base/working_folder.h"
 #include "cutter/coder_run.h"
 #include "cutter/run_failure.h"
@@ -119,7 +120,8 @@ void Form1::LoadMedia(QString FileName) {
     try {
         setLoadControlsEnabled(false);
         QCoreApplication::processEvents();
-        txtAudioFile->setText(FileName);
+        // A name that is not UTF-8 shows as a file manager shows it; the file is still reached.
+        txtAudioFile->setText(shownPath(FileName));
         setStatusText(QStringLiteral(" Loading...Please Wait."));
         ProgressBar1->setValue(1);
         QCoreApplication::processEvents();
@@ -272,7 +274,7 @@ void Form1::txtAudioFile_OLEDragDrop(const QMimeData* data) {
     QStringList files;
     for (const QUrl& url : data->urls())
         if (url.isLocalFile())
-            files << QDir::toNativeSeparators(url.toLocalFile());
+            files << QDir::toNativeSeparators(localPathOf(url));
     if (files.isEmpty())
         return;
     if (isAcceptedAudioName(files.constFirst()))

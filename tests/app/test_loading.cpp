@@ -8,7 +8,10 @@
 #include "tests/support/window_fixture.h"
 
 #include <QAccessible>
+#include <QMimeData>
 #include <QRegularExpression>
+
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -219,6 +222,33 @@ private Q_SLOTS:
         f.messages.clear();
         QVERIFY(f.drop(on, {f.path("short.wav"), f.path("silence 3s.flac"), f.path("notes.ogg")}));
         f.verifyLoaded("short.wav", 5);
+    }
+
+    // A Latin-1 name, which is not UTF-8, dropped as a file manager drops it (its bytes
+    // percent-encoded): the file opens, the box shows the name as a file manager does, a cut of
+    // it saves under that shown name, and no link to it is left.
+    void nameNotUtf8() {
+        Form1& w = *f.window;
+        const QByteArray name = QFile::encodeName(f.dir.path()) + "/caf\xe9.wav";
+        QVERIFY(QFile::copy(f.path("short.wav"), f.path("cafe.wav")));
+        QCOMPARE(::rename(QFile::encodeName(f.path("cafe.wav")).constData(), name.constData()), 0);
+        QMimeData data;
+        data.setUrls({QUrl::fromEncoded("file://" + name.toPercentEncoding("/"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w.txtAudioFile, &enter);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w.txtAudioFile, &dropped);
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.value(0).text));
+        QCOMPARE(w.txtAudioFile->text() + " " + w.lblTotalTime->text(),
+                 f.path(QStringLiteral("caf\uFFFD.wav")) + " 00:00:05");
+        QVERIFY(!QFile::exists(workingFolder() + "/temp-source"));
+        w.txtOutputFolder->setText(f.out());
+        w.chkAutoOpen->setChecked(false);
+        w.cboOutputFormat->setCurrentText("WAV");
+        f.steps("at=1,cmdBeginCut,at=3,cmdEndCut");
+        w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        QCOMPARE(f.messages.value(0).title, "Done Saved");
+        QVERIFY(QFile::exists(f.out() + QStringLiteral("caf\uFFFD_cutted.wav")));
     }
 
     // Escape, a close or a kill of the transcoder (SIGKILL to this test's own child) during a
