@@ -36,13 +36,13 @@ double lengthSeconds(DWORD handle) {
     return secondsAt(handle, BASS_ChannelGetLength(handle, BASS_POS_BYTE));
 }
 
-void seekSeconds(DWORD handle, double seconds) {
-    BASS_ChannelSetPosition(handle, BASS_ChannelSeconds2Bytes(handle, seconds) & 0xFFFFFFFFu,
-                            BASS_POS_BYTE);
-}
-
+// Byte offsets travel as their low 32 bits too.
 QWORD bytesAt(DWORD handle, double seconds) {
     return BASS_ChannelSeconds2Bytes(handle, seconds) & 0xFFFFFFFFu;
+}
+
+void seekSeconds(DWORD handle, double seconds) {
+    BASS_ChannelSetPosition(handle, bytesAt(handle, seconds), BASS_POS_BYTE);
 }
 
 constexpr QWORD kNoEnd = ~QWORD(0);
