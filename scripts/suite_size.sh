@@ -9,7 +9,7 @@ count() {
         xargs -0 cat | wc -l
 }
 tests=$(count tests)
-program=$(count app audio playback cutter share resources transcoder packaging scripts \
+program=$(count base app audio playback cutter share resources transcoder packaging scripts \
     CMakeLists.txt ':!scripts/mutants.*' ':!scripts/coverage.sh' ':!scripts/suite_size.sh')
 awk -v t="$tests" -v p="$program" \
     'BEGIN { printf "tests %d lines, program %d lines: %.2f of the program\n", t, p, t / p }'
