@@ -18,8 +18,7 @@ namespace {
 // "test_shell --wait <line> <how> <pid file>" waits on the line as a window would and prints
 // what the wait returned. Once the child has written its process id, "exit" tells the
 // application's loops to exit and "stop" stops the run; "kill" waits to be killed.
-int waitMode(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+int waitMode(char** argv) {
     const QString how = QString::fromLocal8Bit(argv[3]), pidFile = QString::fromLocal8Bit(argv[4]);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -35,8 +34,7 @@ int waitMode(int argc, char** argv) {
 
 // A process that exists and is not a zombie waiting for its parent.
 bool running(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    const QByteArray line = testaudio::contents(QStringLiteral("/proc/%1/stat").arg(pid));
     return line.size() > 0 && line.at(line.lastIndexOf(')') + 2) != 'Z';
 }
 } // namespace
@@ -91,8 +89,7 @@ private Q_SLOTS:
     // The exit code and the last line on standard error; no shell ever sees the line, and the
     // "progress" lines on standard output are handed on, held between 0 and 1.
     void runs_data() {
-        columns<QString, int, QString, QList<double>>(
-            {"line", "exitCode", "errorLine", "progress"});
+        columns<QString, int, QString, QList<double>>({"line", "exitCode", "error", "progress"});
         QTest::newRow("failure with a reason")
             << "/bin/sh -c \"echo first >&2; echo 'codec: no audio' >&2; exit 3\"" << 3
             << "codec: no audio" << QList<double>{};
@@ -109,7 +106,7 @@ private Q_SLOTS:
         QList<double> progress;
         QTEST(int{ShellAndWait(line, SW_HIDE, &errorLine, [&](double f) { progress << f; })},
               "exitCode");
-        QTEST(errorLine, "errorLine");
+        QTEST(errorLine, "error");
         QTEST(progress, "progress");
     }
     // The child of a wait never outlives it: the run stopped, the application's loops told to exit
@@ -165,9 +162,9 @@ private Q_SLOTS:
 };
 
 int main(int argc, char** argv) {
-    if (argc > 4 && qstrcmp(argv[1], "--wait") == 0)
-        return waitMode(argc, argv);
     QCoreApplication app(argc, argv);
+    if (argc > 4 && qstrcmp(argv[1], "--wait") == 0)
+        return waitMode(argv);
     TestShell test;
     return QTest::qExec(&test, argc, argv);
 }
