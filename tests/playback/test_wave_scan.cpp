@@ -13,8 +13,7 @@ class TestWaveScan : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
-    // Blocks of 882 samples: the ones the scan looks at (every 32nd) hold the block's value, the
-    // others `between`.
+    // 882-sample blocks: the samples scanned (every 32nd) hold the value, the others `between`.
     static QByteArray blocks(const QList<int>& values, int between = 0) {
         QByteArray pcm;
         for (const int v : values)
