@@ -10,9 +10,9 @@ class TestOutputChecks : public QObject {
 private Q_SLOTS:
     // The folder /m: whether it is a folder, writable, the longest name it takes in bytes.
     void outputProblem_data() {
-        const QString name = "song_cutted.mp3", accented = QString(8, QChar(0xe9)) + ".mp3";
-        const QString path = "/m/" + name, longPath = "/m/" + accented; // 15 and 20 bytes of name
-        const QString quoted = "/m/a\"b_cutted.mp3";
+        const QString name = "song_cutted.mp3", path = "/m/" + name; // 15 bytes
+        const QString accented = QString(8, QChar(0xe9)) + ".mp3";   // 12 letters in 20 bytes
+        const QString longPath = "/m/" + accented, quoted = "/m/a\"b_cutted.mp3";
         const QString settings = ". Please choose another one on the Settings page.";
         const QString missing = "The output folder /m does not exist" + settings;
         const QString readOnly = "The output folder /m cannot be written" + settings;
