@@ -6,25 +6,12 @@
 #include "tests/support/wav_bytes.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
 
 using namespace wavbytes;
 
-namespace {
 constexpr qint64 kSecond = 44100 * 4, kBuffer = kSecond / 10, kStep = 8820; // 16-bit stereo
 constexpr DWORD kStopped = BASS_ACTIVE_STOPPED, kPlaying = BASS_ACTIVE_PLAYING,
                 kPaused = BASS_ACTIVE_PAUSED;
-
-QWORD position(DWORD handle) {
-    return BASS_ChannelGetPosition(handle, BASS_POS_BYTE);
-}
-// The stream the loader makes: a decoding stream wrapped in a tempo stream that owns it.
-HSTREAM openTempo(const QString& path) {
-    const HSTREAM decode =
-        BASS_StreamCreateFile(false, path, 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
-    return decode ? BASS_FX_TempoCreate(decode, BASS_SAMPLE_LOOP | BASS_FX_FREESOURCE) : 0;
-}
-} // namespace
 
 class TestAudioLayer : public QObject {
     Q_OBJECT
@@ -32,7 +19,13 @@ class TestAudioLayer : public QObject {
     const QByteArray m_ramp = ramp(kSecond);
     const QString m_rampPath = write(m_dir.filePath("ramp.wav"), wav(44100, 2, m_ramp));
     NullAudioOutput* m_output = nullptr;
-
+    static QWORD position(DWORD handle) { return BASS_ChannelGetPosition(handle, BASS_POS_BYTE); }
+    // The stream the loader makes: a decoding stream wrapped in a tempo stream that owns it.
+    static HSTREAM openTempo(const QString& path) {
+        const HSTREAM decode =
+            BASS_StreamCreateFile(false, path, 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+        return decode ? BASS_FX_TempoCreate(decode, BASS_SAMPLE_LOOP | BASS_FX_FREESOURCE) : 0;
+    }
     // Plays up to bytes (fewer when the data end first) and returns what was heard.
     QByteArray hear(qint64 bytes) {
         QByteArray heard;
@@ -71,7 +64,6 @@ private Q_SLOTS:
         BASS_Free();
         setAudioOutputFactory({});
     }
-
     // The state and position after the steps, and then the data from there on unless time passed
     // without the output moving ("tick"). Between the output's updates the position moves with
     // the clock, never back, never past what the output was given; Pause holds it.
@@ -127,7 +119,6 @@ private Q_SLOTS:
             QCOMPARE(position(h), QWORD(std::min(at + 1764, kSecond)));
         }
     }
-
     // The data chunk is found among others, measured in bytes and seconds and played to its end.
     // What is not a 16-bit PCM WAV with its data after its format gives no stream (length -1).
     void files_data() {
@@ -165,7 +156,6 @@ private Q_SLOTS:
         QCOMPARE(hear(2 * length), ramp(length));
         QCOMPARE(BASS_ChannelIsActive(h), kStopped);
     }
-
     // Free drops the output and every stream, and nothing opens until the next Init (nor does a
     // missing file); without an output device Init fails.
     void lifeCycle() {
@@ -182,7 +172,6 @@ private Q_SLOTS:
         setAudioOutputFactory([] { return std::unique_ptr<AudioOutput>(); });
         QVERIFY(!BASS_Init(-1, 44100, 0, nullptr, nullptr));
     }
-
     // Through the default sink the position moves with the real clock, never back and never past
     // the end, holds while paused, and the end of the data stops the stream.
     void realSink() {

@@ -8,14 +8,12 @@
 #include <limits>
 #include <stdexcept>
 
-namespace {
-QString text(const CutStretch& stretch) {
-    return QStringLiteral("%1-%2").arg(stretch.beginSeconds).arg(stretch.endSeconds);
-}
-} // namespace
-
 class TestMarks : public QObject {
     Q_OBJECT
+    static QString text(const CutStretch& s) {
+        return QStringLiteral("%1-%2").arg(s.beginSeconds).arg(s.endSeconds);
+    }
+
 private Q_SLOTS:
     void endCut_data() {
         columns<int, int, QString>({"begin", "end", "stretch"});
@@ -29,42 +27,33 @@ private Q_SLOTS:
         QFETCH(int, end);
         QTEST(text(endCutStretch(begin, end)), "stretch");
     }
-
     // The draws are given in turn; "asked" lists the ranges they were asked for.
     void randomStretch_data() {
         columns<int, QList<int>, QString, QString>({"lastSecond", "draws", "stretch", "asked"});
-        QTest::newRow("six seconds at once") << 30 << QList{3, 9} << "3-9"
-                                             << "1-30 3-30";
-        QTest::newRow("five seconds drawn again") << 30 << QList{3, 8, 10, 16} << "10-16"
-                                                  << "1-30 3-30 1-30 10-30";
-        QTest::newRow("nothing drawn again") << 30 << QList{30, 30, 1, 30} << "1-30"
-                                             << "1-30 30-30 1-30 1-30";
-        QTest::newRow("shortest file that draws") << 7 << QList{1, 7} << "1-7"
-                                                  << "1-7 1-7";
-        QTest::newRow("6 s file, no draw") << 6 << QList<int>{} << "1-6"
-                                           << "";
-        QTest::newRow("2 s file") << 2 << QList<int>{} << "1-2"
-                                  << "";
-        QTest::newRow("1 s file") << 1 << QList<int>{} << "0-1"
-                                  << "";
-        QTest::newRow("empty file") << 0 << QList<int>{} << "0-0"
-                                    << "";
+        const std::tuple<const char*, int, QList<int>, const char*, const char*> rows[] = {
+            {"six seconds at once", 30, {3, 9}, "3-9", "1-30 3-30"},
+            {"five seconds drawn again", 30, {3, 8, 10, 16}, "10-16", "1-30 3-30 1-30 10-30"},
+            {"nothing drawn again", 30, {30, 30, 1, 30}, "1-30", "1-30 30-30 1-30 1-30"},
+            {"shortest file that draws", 7, {1, 7}, "1-7", "1-7 1-7"},
+            {"6 s file, no draw", 6, {}, "1-6", ""},
+            {"2 s file", 2, {}, "1-2", ""},
+            {"1 s file", 1, {}, "0-1", ""},
+            {"empty file", 0, {}, "0-0", ""}};
+        for (const auto& [tag, lastSecond, draws, stretch, asked] : rows)
+            QTest::newRow(tag) << lastSecond << draws << stretch << asked;
     }
     void randomStretch() {
         QFETCH(int, lastSecond);
         QFETCH(QList<int>, draws);
         QStringList asked;
+        const auto draw = [&](std::int32_t lowest, std::int32_t highest) {
+            asked << text({lowest, highest});
+            if (draws.isEmpty()) // a draw past the row's ones would loop for ever
+                throw std::runtime_error(qPrintable("more draws than given: " + asked.join(' ')));
+            return draws.takeFirst();
+        };
         CutStretch stretch;
-        try {
-            stretch = ::randomStretch(lastSecond, [&](std::int32_t lowest, std::int32_t highest) {
-                asked << QStringLiteral("%1-%2").arg(lowest).arg(highest);
-                if (draws.isEmpty())
-                    throw std::runtime_error("more draws than the row gives");
-                return draws.takeFirst();
-            });
-        } catch (const std::runtime_error& error) {
-            QFAIL(qPrintable(asked.join(' ') + ": " + error.what()));
-        }
+        QVERIFY_THROWS_NO_EXCEPTION(stretch = ::randomStretch(lastSecond, draw));
         QTEST(text(stretch), "stretch");
         QTEST(asked.join(' '), "asked");
     }
@@ -87,24 +76,18 @@ private Q_SLOTS:
         QFETCH(int, highest);
         QTEST(int(::scaledDraw(fraction, lowest, highest)), "drawn");
     }
-
     // The real generator: every value of the range comes, none outside it, and Random Cut's
     // stretches differ from one press to the next.
     void randomDraws() {
         QSet<int> seen;
-        for (int i = 0; i < 1000; ++i) {
-            const int drawn = randomBetween(1, 6);
-            QVERIFY2(drawn >= 1 && drawn <= 6, qPrintable(QString::number(drawn)));
-            seen << drawn;
-        }
-        QCOMPARE(seen.size(), 6);
+        for (int i = 0; i < 1000; ++i)
+            seen << randomBetween(1, 6);
+        QCOMPARE(seen, QSet<int>({1, 2, 3, 4, 5, 6}));
         QSet<QString> stretches;
         for (int i = 0; i < 50; ++i) {
-            const CutStretch stretch = ::randomStretch(30, randomBetween);
-            QVERIFY2(stretch.beginSeconds >= 1 && stretch.endSeconds <= 30 &&
-                         stretch.endSeconds - stretch.beginSeconds >= 6,
-                     qPrintable(text(stretch)));
-            stretches << text(stretch);
+            const auto [begin, end] = ::randomStretch(30, randomBetween);
+            QVERIFY2(begin >= 1 && end <= 30 && end - begin >= 6, qPrintable(text({begin, end})));
+            stretches << text({begin, end});
         }
         QVERIFY(stretches.size() > 10);
     }

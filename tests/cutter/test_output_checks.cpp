@@ -8,56 +8,42 @@
 class TestOutputChecks : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The folder /m: whether it is a folder, writable, the longest name it takes in bytes.
     void outputProblem_data() {
-        const QString name = QStringLiteral("song_cutted.mp3");                    // 15 bytes
-        const QString accented = QString(8, QChar(0xe9)) + QStringLiteral(".mp3"); // 20 bytes
-        columns<bool, bool, int, QString, QString>(
-            {"isFolder", "writable", "maxNameBytes", "outputPath", "problem"});
-        QTest::newRow("fits") << true << true << 255 << "/m/" + name << "";
-        QTest::newRow("no folder")
-            << false << true << 255 << "/m/" + name
-            << "The output folder /m does not exist. Please choose another one on the Settings "
-               "page.";
-        QTest::newRow("read-only folder")
-            << true << false << 255 << "/m/" + name
-            << "The output folder /m cannot be written. Please choose another one on the "
-               "Settings page.";
-        QTest::newRow("name as long as the folder takes")
-            << true << true << 15 << "/m/" + name << "";
-        QTest::newRow("name a byte longer")
-            << true << true << 14 << "/m/" + name
-            << "The name of the cut is too long for the output folder, which takes names of up "
-               "to 14 bytes:\nsong_cutted.mp3\nPlease give the opened file a shorter name.";
-        QTest::newRow("name long in bytes, not in characters")
-            << true << true << 19 << "/m/" + accented
-            << "The name of the cut is too long for the output folder, which takes names of up "
-               "to 19 bytes:\n" +
-                   accented + "\nPlease give the opened file a shorter name.";
-        QTest::newRow("double quote")
-            << true << true << 255 << "/m/a\"b_cutted.mp3"
-            << "The output name /m/a\"b_cutted.mp3 holds a double quote (\"), which the "
-               "transcoder cannot be given.";
-        QTest::newRow("no folder comes first")
-            << false << false << 1 << "/m/a\"b_cutted.mp3"
-            << "The output folder /m does not exist. Please choose another one on the Settings "
-               "page.";
+        const QString name = "song_cutted.mp3", path = "/m/" + name; // 15 bytes
+        const QString accented = QString(8, QChar(0xe9)) + ".mp3";   // 12 letters in 20 bytes
+        const QString longPath = "/m/" + accented, quoted = "/m/a\"b_cutted.mp3";
+        const QString settings = ". Please choose another one on the Settings page.";
+        const QString missing = "The output folder /m does not exist" + settings;
+        const QString readOnly = "The output folder /m cannot be written" + settings;
+        const QString tooLong =
+            "The name of the cut is too long for the output folder, which takes names of up to %1 "
+            "bytes:\n%2\nPlease give the opened file a shorter name.";
+        const QString quote = "The output name /m/a\"b_cutted.mp3 holds a double quote (\"), which "
+                              "the transcoder cannot be given.";
+        columns<OutputFolder, QString, QString>({"folder", "outputPath", "problem"});
+        const std::tuple<const char*, OutputFolder, QString, QString> rows[] = {
+            {"fits", {"/m", true, true, 255}, path, ""},
+            {"no folder", {"/m", false, true, 255}, path, missing},
+            {"read-only folder", {"/m", true, false, 255}, path, readOnly},
+            {"name as long as the folder takes", {"/m", true, true, 15}, path, ""},
+            {"name a byte longer", {"/m", true, true, 14}, path, tooLong.arg(14).arg(name)},
+            {"name long in bytes", {"/m", true, true, 19}, longPath, tooLong.arg(19).arg(accented)},
+            {"double quote", {"/m", true, true, 255}, quoted, quote},
+            {"no folder comes first", {"/m", false, false, 1}, quoted, missing}};
+        for (const auto& [tag, folder, outputPath, problem] : rows)
+            QTest::newRow(tag) << folder << outputPath << problem;
     }
     void outputProblem() {
-        QFETCH(bool, isFolder);
-        QFETCH(bool, writable);
-        QFETCH(int, maxNameBytes);
+        QFETCH(OutputFolder, folder);
         QFETCH(QString, outputPath);
-        const OutputFolder folder{QStringLiteral("/m"), isFolder, writable,
-                                  std::size_t(maxNameBytes)};
         QTEST(::outputProblem(folder, outputPath), "problem");
     }
-
     // What the disk says: a folder, a missing one, a file where the folder should be.
     void outputFolderOf() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QFile file(dir.filePath("file"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(QFile(dir.filePath("file")).open(QIODevice::WriteOnly));
         const OutputFolder there = ::outputFolderOf(dir.filePath("a_cutted.mp3"));
         QCOMPARE(there.path, QDir(dir.path()).absolutePath());
         QVERIFY(there.isFolder && there.writable);

@@ -18,8 +18,7 @@ namespace {
 // "test_shell --wait <line> <how> <pid file>" waits on the line as a window would and prints
 // what the wait returned. Once the child has written its process id, "exit" tells the
 // application's loops to exit and "stop" stops the run; "kill" waits to be killed.
-int waitMode(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+int waitMode(char** argv) {
     const QString how = QString::fromLocal8Bit(argv[3]), pidFile = QString::fromLocal8Bit(argv[4]);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -35,8 +34,7 @@ int waitMode(int argc, char** argv) {
 
 // A process that exists and is not a zombie waiting for its parent.
 bool running(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    const QByteArray line = testaudio::contents(QStringLiteral("/proc/%1/stat").arg(pid));
     return line.size() > 0 && line.at(line.lastIndexOf(')') + 2) != 'Z';
 }
 } // namespace
@@ -49,7 +47,6 @@ private Q_SLOTS:
         QCOMPARE(exportBaseName("D:\\a\\noextension", u'\\'), "");
         QCOMPARE(exportBaseName("/home/a.b/song", u'/'), "");
     }
-
     // The output folder gets exactly one separator before the name.
     void commandLines() {
         const char* amr = " -acodec amr_nb -ar 8000 -ab  12.2k -ac 1";
@@ -58,24 +55,21 @@ private Q_SLOTS:
             {"WMA", 0, "D:\\Music", " -ab 192 -ar 44100 -ac 1", "D:\\Music\\live.set_cutted.wma"},
             {"amr", 0, "D:/Music/", amr, "D:/Music/live.set_cutted.amr"}};
         const QString base = exportBaseName("D:\\in\\live.set.mp3", u'\\');
+        const QString line =
+            "\"C:\\Cut\\coder.exe\" -i \"C:\\Cut\\temp.wav\" -t 00:00:30 -ss 00:01:05%1 \"%2\"";
         for (const auto& [format, channelIndex, folder, options, path] : rows) {
             const ExportRequest request{"C:\\Cut", u'\\',        65,     30,   "192",
                                         "44100",   channelIndex, folder, base, format};
-            QCOMPARE(exportCommandLine(request),
-                     QString("\"C:\\Cut\\coder.exe\" -i \"C:\\Cut\\temp.wav\" -t 00:00:30 -ss "
-                             "00:01:05%1 \"%2\"")
-                         .arg(options, path));
+            QCOMPARE(exportCommandLine(request), line.arg(options, path));
             QCOMPARE(exportOutputPath(request), path);
         }
     }
-
     // The sentence follows the exit code alone, whatever the line says; the line follows as
     // detail, or the code when there is none. A replaced setting is worded from its report.
     void runTexts() {
-        QCOMPARE(runFailureText(RunKind::Save, int(transcoder::ExitCode::EmptyStretch),
-                                "codec: cannot write 'x'"),
-                 "The marked stretch is empty: set the End Cut after the Begin Cut.\n\ncodec: "
-                 "cannot write 'x'");
+        const QString detail = "codec: cannot write 'x'";
+        QCOMPARE(runFailureText(RunKind::Save, int(transcoder::ExitCode::EmptyStretch), detail),
+                 "The marked stretch is empty: set the End Cut after the Begin Cut.\n\n" + detail);
         QCOMPARE(runFailureText(RunKind::Save, 1, ""),
                  "Quillet couldn't save the cut.\n\nThe transcoder ended with exit code 1.");
         QCOMPARE(runFailureText(RunKind::Save, kShellStartFailed + 1, "codec: half a line"),
@@ -92,12 +86,10 @@ private Q_SLOTS:
             QCOMPARE(substitutionText("WMA", 8000, report), QString(text));
         QCOMPARE(substitutedRate({"substituted rate 12050 12000"}, 12050), 12000);
     }
-
     // The exit code and the last line on standard error; no shell ever sees the line, and the
     // "progress" lines on standard output are handed on, held between 0 and 1.
     void runs_data() {
-        columns<QString, int, QString, QList<double>>(
-            {"line", "exitCode", "errorLine", "progress"});
+        columns<QString, int, QString, QList<double>>({"line", "exitCode", "error", "progress"});
         QTest::newRow("failure with a reason")
             << "/bin/sh -c \"echo first >&2; echo 'codec: no audio' >&2; exit 3\"" << 3
             << "codec: no audio" << QList<double>{};
@@ -114,20 +106,17 @@ private Q_SLOTS:
         QList<double> progress;
         QTEST(int{ShellAndWait(line, SW_HIDE, &errorLine, [&](double f) { progress << f; })},
               "exitCode");
-        QTEST(errorLine, "errorLine");
+        QTEST(errorLine, "error");
         QTEST(progress, "progress");
     }
-
     // The child of a wait never outlives it: the run stopped, the application's loops told to exit
     // (also when the child ignores SIGTERM), or the window killed outright.
     void nothingOutlivesTheWait_data() {
         columns<QString, QString>({"how", "trap"});
-        const char* rows[][3] = {{"stopped", "stop", ""},
-                                 {"loops told to exit", "exit", ""},
-                                 {"loops told to exit, SIGTERM ignored", "exit", "trap '' TERM; "},
-                                 {"window killed", "kill", ""}};
-        for (const auto& [tag, how, trap] : rows)
-            QTest::newRow(tag) << how << trap;
+        QTest::newRow("stopped") << "stop" << QString();
+        QTest::newRow("loops told to exit") << "exit" << QString();
+        QTest::newRow("loops told to exit, SIGTERM ignored") << "exit" << QString("trap '' TERM; ");
+        QTest::newRow("window killed") << "kill" << QString();
     }
     void nothingOutlivesTheWait() {
         QFETCH(QString, how);
@@ -135,14 +124,11 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString pidFile = dir.filePath("child.pid");
         QProcess window;
-        window.start(QCoreApplication::applicationFilePath(),
-                     {"--wait",
-                      "/bin/sh -c \"" + trap + "echo $$ > " + pidFile + "; exec sleep 60\"", how,
-                      pidFile});
+        const QString line = "/bin/sh -c \"" + trap + "echo $$ > " + pidFile + "; exec sleep 60\"";
+        window.start(QCoreApplication::applicationFilePath(), {"--wait", line, how, pidFile});
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(pidFile).size() > 0; }, 10000));
-        QFile file(pidFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const qint64 pid = file.readAll().trimmed().toLongLong();
+        const qint64 pid = testaudio::contents(pidFile).trimmed().toLongLong();
+        QVERIFY(pid > 0);
         const auto reap = qScopeGuard([pid] {
             if (running(pid))
                 ::kill(pid_t(pid), SIGKILL);
@@ -154,7 +140,6 @@ private Q_SLOTS:
             QCOMPARE(window.readAllStandardOutput().trimmed().toInt(), int{kShellWaitEnded});
         QVERIFY2(QTest::qWaitFor([pid] { return !running(pid); }, 10000), "the child still runs");
     }
-
     // The real transcoder converts into a path with blanks and non-ASCII letters, coder.exe there
     // only while it runs; a failure gives its reason; a name with a double quote never runs.
     void conversion() {
@@ -163,9 +148,8 @@ private Q_SLOTS:
         QVERIFY(testaudio::tone(source, 22050, 1, 0.5));
         QString errorLine;
         bool coderThere = false;
-        QCOMPARE(ConvertToWav(source, output, &errorLine,
-                              [&](double) { coderThere = QFile::exists(coderPath()); }),
-                 0);
+        const auto lookForCoder = [&](double) { coderThere = QFile::exists(coderPath()); };
+        QCOMPARE(ConvertToWav(source, output, &errorLine, lookForCoder), 0);
         QVERIFY2(errorLine.isEmpty() && coderThere, qPrintable(errorLine));
         QCOMPARE(testaudio::decodedSeconds(output, 44100), 0.5);
         QVERIFY(!QFile::exists(coderPath()));
@@ -178,9 +162,9 @@ private Q_SLOTS:
 };
 
 int main(int argc, char** argv) {
-    if (argc > 4 && qstrcmp(argv[1], "--wait") == 0)
-        return waitMode(argc, argv);
     QCoreApplication app(argc, argv);
+    if (argc > 4 && qstrcmp(argv[1], "--wait") == 0)
+        return waitMode(argv);
     TestShell test;
     return QTest::qExec(&test, argc, argv);
 }

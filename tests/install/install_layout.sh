@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Installs the build under /usr in a temporary DESTDIR and packs it with CPack; checks exactly the
-# files of installed_files.txt in both, the distribution's validators on the entry and metadata, the
-# package's dependencies (computed, and named for what is loaded at run time) and lintian.
-# Usage: install_layout.sh BUILD_DIR
+# install_layout.sh BUILD_DIR: installs the build under /usr in a temporary DESTDIR and packs it
+# with CPack; checks exactly the files of installed_files.txt in both, the distribution's validators
+# on the entry and metadata, the package's dependencies (computed, and named for what is loaded at
+# run time) and lintian.
 set -uo pipefail
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
+root=$(mktemp -d) && trap 'rm -rf "$root"' EXIT
 usr=$root/usr app=com.quilletaudio.Quillet failed=0
 bad() { echo "FAIL: $*" >&2; failed=1; }
 die() { echo "FAIL: $*" >&2; exit 1; }
@@ -32,9 +31,8 @@ listing=$(dpkg-deb --contents "$deb" |
 diff <(echo "$installed") <(cut -d' ' -f1,2 <<<"$listing" | sort) || bad "package contents"
 grep -qxF 'l bin/quillet -> ../lib/quillet/quillet' <<<"$listing" || bad "bin/quillet: no link"
 depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
 for p in libc6 libqt6widgets6 libavformat59 libavcodec-extra59 libqt6multimedia6 libqt6svg6; do
-    [[ ", $depends," =~ ", $p"[\ ,] ]] || bad "Depends lacks $p"
+    [[ ", $depends," =~ ", $p"[\ ,] ]] || bad "Depends lacks $p: $depends"
 done
 lintian --fail-on error "$deb" || bad "lintian reports errors"
 exit $failed

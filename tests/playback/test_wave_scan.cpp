@@ -9,22 +9,18 @@
 using namespace wavbytes;
 using Points = std::vector<std::int32_t>;
 
-namespace {
-// Blocks of 882 samples: the ones the scan looks at (every 32nd) hold the block's value, the
-// others `between`.
-QByteArray blocks(const QList<int>& values, int between = 0) {
-    QByteArray pcm;
-    for (const int v : values)
-        for (int i = 0; i < 882; ++i)
-            pcm += le(quint16(i % 32 ? between : v), 2);
-    return pcm;
-}
-} // namespace
-
 class TestWaveScan : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+    // 882-sample blocks: the samples scanned (every 32nd) hold the value, the others `between`.
+    static QByteArray blocks(const QList<int>& values, int between = 0) {
+        QByteArray pcm;
+        for (const int v : values)
+            for (int i = 0; i < 882; ++i)
+                pcm += le(quint16(i % 32 ? between : v), 2);
+        return pcm;
+    }
 
 private Q_SLOTS:
     // Rows of a 128-row strip, 64 being silence: the top from the lowest looked-at sample (never
@@ -51,7 +47,6 @@ private Q_SLOTS:
         QTEST(scan.bottom, "bottom");
         QCOMPARE(scan.lastPoint + 1, std::int32_t(scan.top.size()));
     }
-
     // Over many reads the progress gives the header's bound, then every 100th point. More points
     // than the header announces, less than a header, or no file, fail.
     void longAndBadScans() {
@@ -70,7 +65,6 @@ private Q_SLOTS:
              {write(path("bad.wav"), tooLong), write(path("short.wav"), "RIFF"), path("none.wav")})
             QVERIFY_THROWS_EXCEPTION(std::runtime_error, scanWaveFile(bad));
     }
-
     // In any letter case a name ends in wav, wma, mp3, amr or flac; the dot is not looked at.
     void dropNames() {
         for (const char* name : {"/m/SONG.MP3", "/m/xmp3", "a.flac", "a.Wav", "a.wma", "a.amr"})
