@@ -8,7 +8,6 @@
 #include "tests/support/window_fixture.h"
 
 #include <QAccessible>
-#include <QMimeData>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -46,9 +45,8 @@ private Q_SLOTS:
             QVERIFY(QFile::copy(f.path("short.wav"), f.path(name)));
         QVERIFY(testaudio::damagedTone(f.path("damaged.flac")) &&
                 testaudio::damagedTone(f.path("damaged.wma")));
-        QVERIFY(
-            QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=red:s=64x64",
-                                         "-frames:v", "1", f.path("picture.png")}) == 0);
+        QVERIFY(testaudio::ffmpeg(
+            {"-f", "lavfi", "-i", "color=red:s=64x64", "-frames:v", "1", f.path("picture.png")}));
     }
 
     // The first load keeps the start-up's audio set-up, refuses drops and loads meanwhile, and its
@@ -160,9 +158,7 @@ private Q_SLOTS:
                 scanned.write(QByteArray(10 * 1764, '\0'));
         });
         f.steps("load=" + QString(route == "save" ? what : "short.wav") +
-                ",at=1,cmdBeginCut,at=3,cmdEndCut,cmdPlay");
-        w.txtOutputFolder->setText(f.out());
-        w.cboOutputFormat->setCurrentText("WAV");
+                ",at=1,cmdBeginCut,at=3,cmdEndCut,cmdPlay,saveto=WAV");
         grows = what == "grows.wav" && QFile::copy(f.path("short.wav"), file);
         const bool windowsReason = what == "grows.wav" || what == "held.wav";
         QVERIFY(what != "held.wav" || (QFile::copy(f.path("short.wav"), file) &&
@@ -184,8 +180,7 @@ private Q_SLOTS:
             shown = f.messages[0].text;
         }
         qunsetenv("LD_PRELOAD");
-        QFile::remove(f.path("long.wav"));
-        for (const char* name : {"grows.wav", "held.wav"})
+        for (const char* name : {"long.wav", "grows.wav", "held.wav"})
             QFile::remove(f.path(name));
         QDir(tempWavPath() + ".old").removeRecursively();
         // The sentence, then the transcoder's line, none of FFmpeg's words in it.
@@ -232,20 +227,13 @@ private Q_SLOTS:
         const QByteArray name = QFile::encodeName(f.dir.path()) + "/caf\xe9.wav";
         QVERIFY(QFile::copy(f.path("short.wav"), f.path("cafe.wav")));
         QCOMPARE(::rename(QFile::encodeName(f.path("cafe.wav")).constData(), name.constData()), 0);
-        QMimeData data;
-        data.setUrls({QUrl::fromEncoded("file://" + name.toPercentEncoding("/"))});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(w.txtAudioFile, &enter);
-        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(w.txtAudioFile, &dropped);
+        QVERIFY(f.drop(w.txtAudioFile, {},
+                       {QUrl::fromEncoded("file://" + name.toPercentEncoding("/"))}));
         QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.value(0).text));
         QCOMPARE(w.txtAudioFile->text() + " " + w.lblTotalTime->text(),
                  f.path(QStringLiteral("caf\uFFFD.wav")) + " 00:00:05");
         QVERIFY(!QFile::exists(workingFolder() + "/temp-source"));
-        w.txtOutputFolder->setText(f.out());
-        w.chkAutoOpen->setChecked(false);
-        w.cboOutputFormat->setCurrentText("WAV");
-        f.steps("at=1,cmdBeginCut,at=3,cmdEndCut");
+        f.steps("at=1,cmdBeginCut,at=3,cmdEndCut,saveto=WAV");
         w.CommandBars_Execute(kCmdSaveCuttedAudio);
         QCOMPARE(f.messages.value(0).title, "Done Saved");
         QVERIFY(QFile::exists(f.out() + QStringLiteral("caf\uFFFD_cutted.wav")));
@@ -270,9 +258,9 @@ private Q_SLOTS:
         QFETCH(QString, said);
         Form1& w = *f.window;
         const bool closing = how == "close";
-        f.steps(saving ? "load=ten minutes.wav,at=0,cmdBeginCut,at=600,cmdEndCut,cmdPlay"
-                       : "load=tone.wav,at=3,cmdBeginCut,at=8,cmdEndCut,cmdPlay");
-        w.txtOutputFolder->setText(f.out());
+        f.steps(QString(saving ? "load=ten minutes.wav,at=0,cmdBeginCut,at=600"
+                               : "load=tone.wav,at=3,cmdBeginCut,at=8") +
+                ",cmdEndCut,cmdPlay,saveto=MP3");
         // A load reads a pipe fed a WAV of open length until the transcoder has made its part
         // file; it then waits for more for ever.
         const QString input = saving ? f.path("ten minutes.wav") : f.path("endless.wav");

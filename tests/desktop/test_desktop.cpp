@@ -10,10 +10,7 @@
 
 namespace {
 QString xdotool(const QStringList& args) {
-    QProcess p;
-    p.start("xdotool", args);
-    p.waitForFinished(5000);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(testaudio::run("xdotool", args, 5000).output).trimmed();
 }
 void click(const QString& window, QPoint at) {
     xdotool({"mousemove", "--window", window, QString::number(at.x()), QString::number(at.y()),
@@ -45,6 +42,18 @@ bool answerBox(const QProcess& program, const QString& title) {
 
 bool shell(const QString& command) {
     return QProcess::execute("sh", {"-c", command}) == 0;
+}
+
+// Clicks the Open button, types the file's name into the dialog it shows and presses Return.
+bool openByDialog(qint64 pid, const QString& window, QPoint button, const QString& file) {
+    click(window, button);
+    const QString dialog = waitForWindow(pid, "Select Media File");
+    if (dialog.isEmpty())
+        return false;
+    xdotool({"windowfocus", "--sync", dialog});
+    xdotool({"type", "--delay", "5", file});
+    xdotool({"key", "Return"});
+    return true;
 }
 } // namespace
 
@@ -141,14 +150,7 @@ private Q_SLOTS:
         QVERIFY(start(second, program, {}, installed) && answerBox(second, "Quillet"));
         QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
         QCOMPARE(second.exitCode(), 1);
-        if (!installed) {
-            click(window, m_at[Open].center());
-            const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
-            QVERIFY(!dialog.isEmpty());
-            xdotool({"windowfocus", "--sync", dialog});
-            xdotool({"type", "--delay", "5", file});
-            xdotool({"key", "Return"});
-        }
+        QVERIFY(installed || openByDialog(quillet.processId(), window, m_at[Open].center(), file));
         // Loaded once the strip shows the waveform's strokes, read back through xwd.
         const QString png = m_root.filePath("grab.png");
         const auto loaded = [&] {
@@ -195,12 +197,7 @@ private Q_SLOTS:
             return QProcess::execute("pgrep", {"-P", QString::number(quillet.processId()), "-f",
                                                "coder.exe"}) == 0;
         };
-        click(window, m_at[Open].center());
-        const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
-        QVERIFY(!dialog.isEmpty());
-        xdotool({"windowfocus", "--sync", dialog});
-        xdotool({"type", "--delay", "5", pipe});
-        xdotool({"key", "Return"});
+        QVERIFY(openByDialog(quillet.processId(), window, m_at[Open].center(), pipe));
         QVERIFY2(QTest::qWaitFor(converting, 10000), "the load did not start");
         xdotool({"key", "Escape"});
         const bool stopped = QTest::qWaitFor([&] { return !converting(); }, 5000);
