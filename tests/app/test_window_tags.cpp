@@ -36,17 +36,15 @@ private Q_SLOTS:
         wavbytes::write(f.path("bad.mp3"), "only words");
     }
 
-    // Each step opens a file and, when it loads, saves seconds 1 to 3 as MP3: the cut carries
-    // the tags of the file open at the time. The loaded file's tags stay with it while another
-    // file opens, and after a failed open; they go when a new file takes its place, and with
-    // the close.
+    // Each step opens a file and, when it loads, saves seconds 1 to 3 as MP3 with the tags of the
+    // file open at the time. A loaded file's tags stay while another file opens and after a failed
+    // open; they go when a new file takes its place, and with the close.
     void tagsFollowTheOpenedFile() {
-        Form1& w = *f.window;
         f.steps("saveto=MP3");
         const QString companion = tempWavPath() + ".tags";
         QList<bool> whileLoading; // the companion there at each load's first progress
-        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
-            if (value == 1 && w.ProgressBar1->format() == " Loading...Please Wait.")
+        connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int value) {
+            if (value == 1 && w->ProgressBar1->format() == " Loading...Please Wait.")
                 whileLoading << QFile::exists(companion);
         });
         QString loaded;
@@ -61,7 +59,7 @@ private Q_SLOTS:
                 continue;
             }
             f.steps("at=1,cmdBeginCut,at=3,cmdEndCut");
-            w.CommandBars_Execute(kCmdSaveCuttedAudio);
+            w->CommandBars_Execute(kCmdSaveCuttedAudio);
             const QString cut = f.out() + QFileInfo(name).completeBaseName() + "_cutted.mp3";
             QCOMPARE(f.messages.value(0).title, "Done Saved");
             QCOMPARE(title(cut), name == "tagged.mp3" ? kTitle : QString());
@@ -71,7 +69,7 @@ private Q_SLOTS:
         }
         f.steps("load=tagged.mp3");
         QVERIFY(QFile::exists(companion));
-        w.close();
+        w->close();
         QVERIFY(!QFile::exists(companion) && !QFile::exists(tempWavPath()));
     }
 };

@@ -103,13 +103,10 @@ private Q_SLOTS:
                               "--prefix /usr >/dev/null")
                           .arg(m_root.path(), QUILLET_BUILD_DIR, m_tree)));
         QVERIFY(geteuid() == 0 || shell("chmod -R a-w " + m_tree));
-        const QString speech = m_home + "/speech.wav";
-        const char* words = "This is Quillet, cutting a spoken sentence into a shorter one, "
-                            "exactly where it was marked, while it plays.";
-        QVERIFY(QProcess::execute("espeak-ng", {"-w", speech, words}) == 0);
-        QVERIFY(QProcess::execute(
-                    "ffmpeg", {"-v", "error", "-i", speech, m_home + "/spoken words.mp3"}) == 0);
-        QVERIFY(shell("rm " + speech + " && chmod 700 " + m_home + "/run"));
+        QVERIFY(shell(QString("espeak-ng --stdout 'This is Quillet, cutting a spoken sentence into "
+                              "a shorter one, exactly where it was marked, while it plays.' | "
+                              "ffmpeg -v error -i - '%1/spoken words.mp3' && chmod 700 %1/run")
+                          .arg(m_home)));
         QSettings(m_home + "/.config/quilletaudio.com/quilletaudio.com.conf", QSettings::IniFormat)
             .setValue("Quillet/Output Folder", m_home + "/out/"); // MP3 at 44100 Hz, the defaults
         QVERIFY(geteuid() != 0 || shell("chown -R nobody:nogroup " + m_home));
@@ -138,8 +135,8 @@ private Q_SLOTS:
         // The program's folder holds the working files, or the data folder when it is read-only.
         const QString work =
             installed ? m_home + "/.local/share/Quillet" : m_root.filePath("program");
-        const QString file = m_home + "/spoken words.mp3";
-        const QString output = m_home + "/out/spoken words_cutted.mp3";
+        const QString file = m_home + "/spoken words.mp3",
+                      output = m_home + "/out/spoken words_cutted.mp3";
         QFile::remove(output);
         QProcess quillet; // killed on the way out should a check fail
         QVERIFY(start(quillet, program, installed ? QStringList{file} : QStringList(), installed));

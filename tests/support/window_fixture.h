@@ -1,6 +1,5 @@
-// What the tests of the real window need: a settings store emptied for each window, message
-// boxes and opened addresses caught, file dialogs answered, the real audio output, and the
-// checks of what a user sees that several window tests share.
+// What the real window's tests need: a settings store emptied for each window, message boxes and
+// opened addresses caught, file dialogs answered, the real audio output, and shared checks.
 #pragma once
 
 #include "app/form1.h"
@@ -228,9 +227,15 @@ class WindowTest : public QObject {
     Q_OBJECT
 protected:
     WindowFixture f;
+    Form1* w = nullptr; // the window f opened last
+    bool open(const QMap<QString, QString>& stored = {}) {
+        const bool opened = f.open(stored);
+        w = f.window.get();
+        return opened;
+    }
 private Q_SLOTS:
     void init() {
-        if (!f.open())
+        if (!open())
             QSKIP("No audio output device (start the test services first)");
     }
     void cleanup() { f.close(); }
