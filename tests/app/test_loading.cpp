@@ -8,7 +8,6 @@
 #include "tests/support/window_fixture.h"
 
 #include <QAccessible>
-#include <QMimeData>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -39,54 +38,54 @@ private Q_SLOTS:
              wavbytes::riff(wavbytes::chunk("fmt ", wavbytes::fmt(44100, 2, 16, 0x1234)) +
                             wavbytes::chunk("data", QByteArray(3200, '\0')))},
             {"rate 7.wav", wavbytes::wav(7, 2, QByteArray(3200, '\0'))},
-            {"header only.wav", wavbytes::wav(44100, 2, {})}};
+            {"header only.wav", wavbytes::wav(44100, 2, {})},
+            // 3 h 23 min at 1000 Hz: 2 GiB at 44100 Hz stereo
+            {"long.wav", wavbytes::wav(1000, 1, QByteArray(2 * 1000 * 12180, '\0'))}};
         for (const auto& [name, bytes] : files)
             wavbytes::write(f.path(name), bytes);
         for (const char* name : {"failing.eio.wav", "disk.full.x.wav"})
             QVERIFY(QFile::copy(f.path("short.wav"), f.path(name)));
         QVERIFY(testaudio::damagedTone(f.path("damaged.flac")) &&
                 testaudio::damagedTone(f.path("damaged.wma")));
-        QVERIFY(
-            QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=red:s=64x64",
-                                         "-frames:v", "1", f.path("picture.png")}) == 0);
+        QVERIFY(testaudio::ffmpeg(
+            {"-f", "lavfi", "-i", "color=red:s=64x64", "-frames:v", "1", f.path("picture.png")}));
     }
 
     // The first load keeps the start-up's audio set-up, refuses drops and loads meanwhile, and its
     // status bar runs from 1 over the scan to the last point. Cancelled, the open dialog changes
     // nothing; a file chosen stops the one playing, sets up anew, replaces temp.wav, clears marks.
     void loads() {
-        Form1& w = *f.window;
         m_outputsMade = 0; // of this window only
         QList<int> progress;
-        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
-            if (w.ProgressBar1->format() != " Loading...Please Wait.")
+        connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int value) {
+            if (w->ProgressBar1->format() != " Loading...Please Wait.")
                 return;
             progress << value;
-            QVERIFY(!f.drop(w.txtAudioFile, {f.path("silence 3s.flac")}));
-            w.LoadMedia(f.path("silence 3s.flac"));
+            QVERIFY(!f.drop(w->txtAudioFile, {f.path("silence 3s.flac")}));
+            w->LoadMedia(f.path("silence 3s.flac"));
         });
-        w.LoadMedia(f.path("short.wav"));
+        w->LoadMedia(f.path("short.wav"));
         f.verifyLoaded("short.wav", 5);
         QCOMPARE(m_outputsMade, 0);
-        QVERIFY(w.aWaveTop[150] < 40 && w.aWaveBottom[150] > 88); // a tone at half scale
+        QVERIFY(w->aWaveTop[150] < 40 && w->aWaveBottom[150] > 88); // a tone at half scale
         QCOMPARE(progress.value(0), 1);
         QCOMPARE(progress.mid(progress.size() - 6), QList<int>({0, 100, 200, 300, 400, 500}));
         f.steps("at=1,cmdBeginCut,at=2,cmdEndCut,cmdPlay");
         for (const QString& choice : {QString(), f.path("silence 3s.flac")}) {
             f.answerDialog(choice);
-            w.CommandBars_Execute(kCmdOpenMediaFile);
+            w->CommandBars_Execute(kCmdOpenMediaFile);
             QCOMPARE(f.dialogTitle, "Select Media File");
-            QVERIFY(!choice.isEmpty() || (w.txtAudioFile->text() == f.path("short.wav") &&
-                                          w.lblEndCut->text() == "00:00:02" && !m_outputsMade));
+            QVERIFY(!choice.isEmpty() || (w->txtAudioFile->text() == f.path("short.wav") &&
+                                          w->lblEndCut->text() == "00:00:02" && !m_outputsMade));
         }
         QCOMPARE(f.dialogFilters,
                  QStringList({"MP3 Files (*.mp3)", "WMA Files (*.wma)", "WAV Files (*.wav)",
                               "AMR Files (*.amr)", "Flac Files (*.flac)"}));
         f.verifyLoaded("silence 3s.flac", 3);
-        QVERIFY(m_outputsMade == 1 && w.bRestart); // the Stop and the new set-up of a second load
+        QVERIFY(m_outputsMade == 1 && w->bRestart); // the Stop and the new set-up of a second load
         QCOMPARE(testaudio::decodedSeconds(tempWavPath(), 44100), 3.0);
-        QCOMPARE(std::count(w.aWaveTop.begin(), w.aWaveTop.begin() + 301, 64) +
-                     std::count(w.aWaveBottom.begin(), w.aWaveBottom.begin() + 301, 64),
+        QCOMPARE(std::count(w->aWaveTop.begin(), w->aWaveTop.begin() + 301, 64) +
+                     std::count(w->aWaveBottom.begin(), w->aWaveBottom.begin() + 301, 64),
                  602);
     }
 
@@ -119,9 +118,8 @@ private Q_SLOTS:
         open("wma, block alignment damaged", "damaged.wma", noSound);
         open("wav of no samples", "header only.wav", noSound);
         open("read fails", "failing.eio.wav", "reading it failed.");
-        // The new file grows while it is scanned, or temp.wav cannot be set aside for it (a
-        // folder holds the name): the window's own reasons, no transcoder line. The loaded file
-        // stays, stopped in the second case.
+        // The file grows while scanned, or a folder takes temp.wav's set-aside name: the window's
+        // own reasons, no transcoder line. The loaded file stays, stopped in the second case.
         row("more audio than its header", "open:grows.wav",
             incomingWavPath() + " holds more audio than its header");
         row("temp.wav held", "open:held.wav", "Can't replace " + tempWavPath() + ".");
@@ -143,26 +141,21 @@ private Q_SLOTS:
     void failures() {
         QFETCH(QString, how);
         QFETCH(QString, sentence);
-        Form1& w = *f.window;
         const QString route = how.section(u':', 0, 0), what = how.section(u':', 1);
         const QString file = what.startsWith(u'/') ? what : f.path(what);
-        if (what.contains("long.wav")) // 3 h 23 min at 1000 Hz: 2 GiB at 44100 Hz stereo
-            wavbytes::write(f.path("long.wav"),
-                            wavbytes::wav(1000, 1, QByteArray(2 * 1000 * 12180, '\0')));
         // Faults no real file gives, for the names that ask for them.
         if (what.contains(".eio.") || what.contains(".full."))
             qputenv("LD_PRELOAD", EIO_SHIM);
         bool grows = false; // armed once the file to fail over is loaded
-        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&] {
+        const QObject row;  // ends the watch with the row, before the window closes
+        connect(w->ProgressBar1, &QProgressBar::valueChanged, &row, [&] {
             QFile scanned(incomingWavPath());
-            if (w.ProgressBar1->maximum() == 500 && std::exchange(grows, false) && // 5 s scanned
+            if (w->ProgressBar1->maximum() == 500 && std::exchange(grows, false) && // 5 s scanned
                 scanned.open(QIODevice::Append))
                 scanned.write(QByteArray(10 * 1764, '\0'));
         });
         f.steps("load=" + QString(route == "save" ? what : "short.wav") +
-                ",at=1,cmdBeginCut,at=3,cmdEndCut,cmdPlay");
-        w.txtOutputFolder->setText(f.out());
-        w.cboOutputFormat->setCurrentText("WAV");
+                ",at=1,cmdBeginCut,at=3,cmdEndCut,cmdPlay,saveto=WAV");
         grows = what == "grows.wav" && QFile::copy(f.path("short.wav"), file);
         const bool windowsReason = what == "grows.wav" || what == "held.wav";
         QVERIFY(what != "held.wav" || (QFile::copy(f.path("short.wav"), file) &&
@@ -171,20 +164,19 @@ private Q_SLOTS:
         QString shown;
         if (route.startsWith("run")) {
             QString line;
-            const QString args = QString(what).replace(u'@', f.dir.path());
+            const QString command = '"' + programFolderFile("codec.dll") + "\" " + what;
             const int code =
-                ShellAndWait('"' + programFolderFile("codec.dll") + "\" " + args, SW_HIDE, &line);
+                ShellAndWait(QString(command).replace(u'@', f.dir.path()), SW_HIDE, &line);
             QVERIFY(code > 0);
             shown = runFailureText(route == "run" ? RunKind::Save : RunKind::Open, code, line);
         } else {
-            route == "open" ? w.LoadMedia(file) : w.SaveCuttedAudio();
+            route == "open" ? w->LoadMedia(file) : w->SaveCuttedAudio();
             QCOMPARE(f.messages.size(), 1);
             QCOMPARE(f.messages[0].title + QString::number(f.messages[0].style),
                      route == "open" ? "Error Loading Media48" : "Save Failed16");
             shown = f.messages[0].text;
         }
         qunsetenv("LD_PRELOAD");
-        QFile::remove(f.path("long.wav"));
         for (const char* name : {"grows.wav", "held.wav"})
             QFile::remove(f.path(name));
         QDir(tempWavPath() + ".old").removeRecursively();
@@ -212,7 +204,7 @@ private Q_SLOTS:
     }
     void drops() {
         QFETCH(QString, target);
-        QWidget* on = f.window->findChild<QWidget*>(target);
+        QWidget* on = w->findChild<QWidget*>(target);
         QVERIFY(!f.drop(on, {}));
         QVERIFY(f.drop(on, {f.path("notes.ogg")}));
         QCOMPARE(f.messages.size(), 1);
@@ -224,29 +216,20 @@ private Q_SLOTS:
         f.verifyLoaded("short.wav", 5);
     }
 
-    // A Latin-1 name, which is not UTF-8, dropped as a file manager drops it (its bytes
-    // percent-encoded): the file opens, the box shows the name as a file manager does, a cut of
-    // it saves under that shown name, and no link to it is left.
+    // A Latin-1 name (not UTF-8) dropped as a file manager drops it, percent-encoded, opens, shows
+    // as a file manager shows it, saves its cut under that shown name, and leaves no link.
     void nameNotUtf8() {
-        Form1& w = *f.window;
         const QByteArray name = QFile::encodeName(f.dir.path()) + "/caf\xe9.wav";
         QVERIFY(QFile::copy(f.path("short.wav"), f.path("cafe.wav")));
         QCOMPARE(::rename(QFile::encodeName(f.path("cafe.wav")).constData(), name.constData()), 0);
-        QMimeData data;
-        data.setUrls({QUrl::fromEncoded("file://" + name.toPercentEncoding("/"))});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(w.txtAudioFile, &enter);
-        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(w.txtAudioFile, &dropped);
+        QVERIFY(f.drop(w->txtAudioFile, {},
+                       {QUrl::fromEncoded("file://" + name.toPercentEncoding("/"))}));
         QVERIFY2(f.messages.isEmpty(), qPrintable(f.messages.value(0).text));
-        QCOMPARE(w.txtAudioFile->text() + " " + w.lblTotalTime->text(),
+        QCOMPARE(w->txtAudioFile->text() + " " + w->lblTotalTime->text(),
                  f.path(QStringLiteral("caf\uFFFD.wav")) + " 00:00:05");
         QVERIFY(!QFile::exists(workingFolder() + "/temp-source"));
-        w.txtOutputFolder->setText(f.out());
-        w.chkAutoOpen->setChecked(false);
-        w.cboOutputFormat->setCurrentText("WAV");
-        f.steps("at=1,cmdBeginCut,at=3,cmdEndCut");
-        w.CommandBars_Execute(kCmdSaveCuttedAudio);
+        f.steps("at=1,cmdBeginCut,at=3,cmdEndCut,saveto=WAV");
+        w->CommandBars_Execute(kCmdSaveCuttedAudio);
         QCOMPARE(f.messages.value(0).title, "Done Saved");
         QVERIFY(QFile::exists(f.out() + QStringLiteral("caf\uFFFD_cutted.wav")));
     }
@@ -268,11 +251,10 @@ private Q_SLOTS:
         QFETCH(bool, saving);
         QFETCH(QString, how);
         QFETCH(QString, said);
-        Form1& w = *f.window;
         const bool closing = how == "close";
-        f.steps(saving ? "load=ten minutes.wav,at=0,cmdBeginCut,at=600,cmdEndCut,cmdPlay"
-                       : "load=tone.wav,at=3,cmdBeginCut,at=8,cmdEndCut,cmdPlay");
-        w.txtOutputFolder->setText(f.out());
+        f.steps(QString(saving ? "load=ten minutes.wav,at=0,cmdBeginCut,at=600"
+                               : "load=tone.wav,at=3,cmdBeginCut,at=8") +
+                ",cmdEndCut,cmdPlay,saveto=MP3");
         // A load reads a pipe fed a WAV of open length until the transcoder has made its part
         // file; it then waits for more for ever.
         const QString input = saving ? f.path("ten minutes.wav") : f.path("endless.wav");
@@ -287,7 +269,7 @@ private Q_SLOTS:
         int feed = -1;
         QString status;
         QTimer poll;
-        connect(&poll, &QTimer::timeout, &w, [&] {
+        connect(&poll, &QTimer::timeout, w, [&] {
             if (!saving && feed < 0 &&
                 (feed = ::open(QFile::encodeName(input).constData(), O_WRONLY | O_NONBLOCK)) >= 0)
                 QCOMPARE(::write(feed, sound.constData(), sound.size()), sound.size());
@@ -298,25 +280,27 @@ private Q_SLOTS:
                 return;
             }
             poll.stop();
-            status = QAccessible::queryAccessibleInterface(w.ProgressBar1)->text(QAccessible::Name);
+            status =
+                QAccessible::queryAccessibleInterface(w->ProgressBar1)->text(QAccessible::Name);
             if (saving) {
                 QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-                QVERIFY(!w.TabControl1->widget(1)->isEnabled() && !w.ctlOpenMediaFile->isEnabled());
+                QVERIFY(!w->TabControl1->widget(1)->isEnabled() &&
+                        !w->ctlOpenMediaFile->isEnabled());
             }
             if (how == "kill")
                 QProcess::execute("pkill", {"-KILL", "-P",
                                             QString::number(QCoreApplication::applicationPid()),
                                             "-f", "coder.exe"});
-            closing ? void(w.close()) : how == "escape" ? f.type(Qt::Key_Escape) : void();
+            closing ? void(w->close()) : how == "escape" ? f.type(Qt::Key_Escape) : void();
         });
         poll.start(10);
         // Should the run not stop, the pipe's end ends the load: the test fails, not hangs.
         bool pipeClosed = false;
-        QTimer::singleShot(20000, &w, [&] {
+        QTimer::singleShot(20000, w, [&] {
             if ((pipeClosed = feed >= 0))
                 ::close(std::exchange(feed, -1));
         });
-        saving ? w.CommandBars_Execute(kCmdSaveCuttedAudio) : w.LoadMedia(input);
+        saving ? w->CommandBars_Execute(kCmdSaveCuttedAudio) : w->LoadMedia(input);
         if (feed >= 0)
             ::close(feed);
         QFile::remove(f.path("endless.wav"));
@@ -326,7 +310,7 @@ private Q_SLOTS:
         QVERIFY(QProcess::execute("pgrep", {"-f", input}) != 0); // no transcoder run on it
         QCOMPARE(parts(), QStringList());
         QCOMPARE(f.written(), QStringList());
-        QTRY_COMPARE(w.isVisible(), !closing);
+        QTRY_COMPARE(w->isVisible(), !closing);
         QCOMPARE(QFile::exists(tempWavPath()), !closing);
         if (!closing) {
             QCOMPARE(f.loadedState(), before);

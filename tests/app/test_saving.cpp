@@ -54,24 +54,22 @@ private Q_SLOTS:
         QFETCH(QKeySequence, key);
         QFETCH(int, sound);
         QFETCH(QString, marks);
-        Form1& w = *f.window;
         const bool opening = key == QKeySequence(Qt::CTRL | Qt::Key_O);
-        f.steps(opening ? "load=short.wav" : "load=tone.wav");
         f.answerDialog(f.path("tone.wav"));
-        f.steps(steps);
+        f.steps((opening ? "load=short.wav," : "load=tone.wav,") + steps);
         f.type(key);
         // A mnemonic presses its button a moment later, as a click would show.
         QTRY_COMPARE(f.playState(), sound);
         QCOMPARE(f.dialogTitle, opening ? "Select Media File" : "");
-        const SelectionSlider& cut = *w.Slider1;
+        const SelectionSlider& cut = *w->Slider1;
         for (int draw = 0; marks == "random" && draw < 50; ++draw, f.type(key))
             QVERIFY(cut.selStart() >= 1 && cut.selLength() >= 6 &&
                     cut.selStart() + cut.selLength() <= 30);
         QVERIFY2(marks == "random" || f.state() == marks, qPrintable(f.state()));
         QVERIFY(!steps.contains("load") ||
-                w.Slider1->value() == (steps.contains("missing") ? 8 : 0));
-        QCOMPARE(w.bPlaySelection, marks.startsWith("3+5") && sound == int(BASS_ACTIVE_PLAYING));
-        QTEST(w.TabControl1->currentIndex(), "page");
+                w->Slider1->value() == (steps.contains("missing") ? 8 : 0));
+        QCOMPARE(w->bPlaySelection, marks.startsWith("3+5") && sound == int(BASS_ACTIVE_PLAYING));
+        QTEST(w->TabControl1->currentIndex(), "page");
         QVERIFY2(f.messages.size() == steps.contains("missing"),
                  qPrintable(f.messages.value(0).text));
     }
@@ -126,25 +124,24 @@ private Q_SLOTS:
         QFETCH(int, earlier); // an earlier file: 0 kept (No), 1 replaced (Yes)
         QFETCH(QString, said);
         QFETCH(int, seconds);
-        Form1& w = *f.window;
         folder.replace(u'@', f.dir.path());
         f.steps(steps);
         f.messages.clear();
-        const QString name = exportBaseName(w.txtAudioFile->text(), u'/') + "_cutted." +
+        const QString name = exportBaseName(w->txtAudioFile->text(), u'/') + "_cutted." +
                              format.section(u'/', 0, 0).toLower();
         if (earlier >= 0)
             wavbytes::write(f.out() + name, "earlier");
         f.answerYes = earlier == 1;
         // FORMAT/BITRATE/FREQUENCY: a bit rate text of our own, a listed frequency.
-        w.cboOutputFormat->setCurrentText(format.section(u'/', 0, 0));
+        w->cboOutputFormat->setCurrentText(format.section(u'/', 0, 0));
         if (format.contains(u'/'))
-            w.cboBitrate->setItemText(w.cboBitrate->currentIndex(), format.section(u'/', 1, 1));
+            w->cboBitrate->setItemText(w->cboBitrate->currentIndex(), format.section(u'/', 1, 1));
         if (format.count(u'/') == 2)
-            w.cboFrequency->setCurrentText(format.section(u'/', 2, 2));
-        w.txtOutputFolder->setText(folder);
-        w.chkAutoOpen->setChecked(open > 0);
-        w.ctlSaveCuttedAudio->isEnabled() ? f.type(Qt::CTRL | Qt::Key_S)
-                                          : w.CommandBars_Execute(kCmdSaveCuttedAudio);
+            w->cboFrequency->setCurrentText(format.section(u'/', 2, 2));
+        w->txtOutputFolder->setText(folder);
+        w->chkAutoOpen->setChecked(open > 0);
+        w->ctlSaveCuttedAudio->isEnabled() ? f.type(Qt::CTRL | Qt::Key_S)
+                                           : w->CommandBars_Execute(kCmdSaveCuttedAudio);
         if (earlier >= 0) {
             const ShownMessage question = f.messages.takeFirst();
             QVERIFY(question.question);

@@ -57,9 +57,8 @@ private Q_SLOTS:
     void startupRemovesCompanions() {
         const QString folder = dir.filePath("leftovers");
         QVERIFY(QDir().mkpath(folder));
-        const QStringList left{"temp.wav", "temp.wav.tags", "temp.wav.source",
-                               ".temp.wav.tags.part-a1B2c3", ".temp.wav.part-x9Y8z7"};
-        for (const QString& name : left)
+        for (const char* name : {"temp.wav", "temp.wav.tags", "temp.wav.source",
+                                 ".temp.wav.tags.part-a1B2c3", ".temp.wav.part-x9Y8z7"})
             wavbytes::write(folder + "/" + name, "left");
         removeLeftovers(folder);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());

@@ -4,23 +4,21 @@
 #include "tests/support/window_fixture.h"
 
 #include <QJsonDocument>
-#include <QJsonObject>
 
 namespace {
+const QString kTitle = QStringLiteral("Тихая ночь — 夜の歌");
+
 // The title ffprobe reads, and the bytes of the attached picture.
 QString title(const QString& path) {
-    QProcess p;
-    p.start("ffprobe", {"-v", "error", "-show_entries", "format_tags=title", "-of", "json", path});
-    p.waitForFinished(30000);
-    const QJsonObject format =
-        QJsonDocument::fromJson(p.readAllStandardOutput())["format"].toObject();
-    return format["tags"].toObject()["title"].toString();
+    const QByteArray json = testaudio::run("ffprobe", {"-v", "error", "-show_entries",
+                                                       "format_tags=title", "-of", "json", path})
+                                .output;
+    return QJsonDocument::fromJson(json)["format"]["tags"]["title"].toString();
 }
 QByteArray cover(const QString& path) {
-    QProcess::execute("ffmpeg", {"-nostdin", "-v", "error", "-y", "-i", path, "-map", "0:v", "-c",
-                                 "copy", "-frames:v", "1", "-f", "image2", path + ".jpg"});
-    QFile f(path + ".jpg");
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    testaudio::ffmpeg(
+        {"-i", path, "-map", "0:v", "-c", "copy", "-frames:v", "1", "-f", "image2", path + ".jpg"});
+    return testaudio::contents(path + ".jpg");
 }
 } // namespace
 
@@ -28,31 +26,25 @@ class TestWindowTags : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() {
-        const QString title = QStringLiteral("Тихая ночь — 夜の歌");
         QVERIFY(testaudio::tone(f.path("plain.wav"), 44100, 2, 5));
-        QVERIFY(
-            QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=red:s=64x64",
-                                         "-frames:v", "1", f.path("cover.jpg")}) == 0);
+        QVERIFY(testaudio::ffmpeg(
+            {"-f", "lavfi", "-i", "color=red:s=64x64", "-frames:v", "1", f.path("cover.jpg")}));
         QVERIFY(testaudio::tone(f.path("tagged.mp3"), 44100, 2, 5,
                                 {"-i", f.path("cover.jpg"), "-map", "0", "-map", "1", "-c:v",
                                  "copy", "-disposition:v", "attached_pic", "-metadata",
-                                 "title=" + title, "-c:a", "libmp3lame"}));
+                                 "title=" + kTitle, "-c:a", "libmp3lame"}));
         wavbytes::write(f.path("bad.mp3"), "only words");
     }
 
-    // Each step opens a file and, when it loads, saves seconds 1 to 3 as MP3: the cut carries
-    // the tags of the file open at the time. The loaded file's tags stay with it while another
-    // file opens, and after a failed open; they go when a new file takes its place, and with
-    // the close.
+    // Each step opens a file and, when it loads, saves seconds 1 to 3 as MP3 with the tags of the
+    // file open at the time. A loaded file's tags stay while another file opens and after a failed
+    // open; they go when a new file takes its place, and with the close.
     void tagsFollowTheOpenedFile() {
-        Form1& w = *f.window;
-        w.txtOutputFolder->setText(f.out());
-        w.cboOutputFormat->setCurrentText("MP3");
-        w.chkAutoOpen->setChecked(false);
+        f.steps("saveto=MP3");
         const QString companion = tempWavPath() + ".tags";
         QList<bool> whileLoading; // the companion there at each load's first progress
-        connect(w.ProgressBar1, &QProgressBar::valueChanged, &w, [&](int value) {
-            if (value == 1 && w.ProgressBar1->format() == " Loading...Please Wait.")
+        connect(w->ProgressBar1, &QProgressBar::valueChanged, w, [&](int value) {
+            if (value == 1 && w->ProgressBar1->format() == " Loading...Please Wait.")
                 whileLoading << QFile::exists(companion);
         });
         QString loaded;
@@ -67,17 +59,17 @@ private Q_SLOTS:
                 continue;
             }
             f.steps("at=1,cmdBeginCut,at=3,cmdEndCut");
-            w.CommandBars_Execute(kCmdSaveCuttedAudio);
+            w->CommandBars_Execute(kCmdSaveCuttedAudio);
             const QString cut = f.out() + QFileInfo(name).completeBaseName() + "_cutted.mp3";
             QCOMPARE(f.messages.value(0).title, "Done Saved");
-            QCOMPARE(title(cut), name == "tagged.mp3" ? QString("Тихая ночь — 夜の歌") : QString());
+            QCOMPARE(title(cut), name == "tagged.mp3" ? kTitle : QString());
             QCOMPARE(cover(cut), name == "tagged.mp3" ? cover(f.path("tagged.mp3")) : QByteArray());
             QVERIFY(std::abs(testaudio::decodedSeconds(cut, 8000) - 2) <= 1.0 / 8000);
             QFile::remove(cut);
         }
         f.steps("load=tagged.mp3");
         QVERIFY(QFile::exists(companion));
-        w.close();
+        w->close();
         QVERIFY(!QFile::exists(companion) && !QFile::exists(tempWavPath()));
     }
 };

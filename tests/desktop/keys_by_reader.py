@@ -37,19 +37,9 @@ def wait_for(what, predicate, seconds=20.0):
 
 def find(node, role, name):
     """The first node of the role and name under node, depth first."""
-    if node is None:
-        return None
-    if node.getRoleName() == role and node.name == name:
+    if node is None or (node.getRoleName() == role and node.name == name):
         return node
-    for child in node:
-        found = find(child, role, name)
-        if found:
-            return found
-    return None
-
-
-def label_in(app, panel):
-    return find(app, "panel", panel)[0].name
+    return next(filter(None, (find(child, role, name) for child in node)), None)
 
 
 def xdotool(*args):
@@ -57,16 +47,51 @@ def xdotool(*args):
                           text=True).stdout.strip()
 
 
+def checks(program, failures):
+    app = wait_for("the window on the accessibility bus", lambda: next(
+        (a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "Quillet"), None))
+    label = lambda panel: find(app, "panel", panel)[0].name  # noqa: E731
+    wait_for("the file loaded", lambda: label("Total Time") == "00:00:30")
+    window = wait_for("the window on the display", lambda: xdotool(
+        "search", "--onlyvisible", "--pid", str(program.pid)).split()[-1])
+    xdotool("windowactivate", "--sync", window)
+    slider = find(app, "slider", "Position").queryValue()
+
+    def report(step, failure=None):
+        failures.extend([failure] if failure else [])
+        print(f"FAIL!  : {failure}" if failure else f"PASS   : {step}")
+
+    def check(step, keys, time_text, second):
+        if keys:
+            xdotool("key", "--window", window, *keys)
+        try:
+            wait_for(f"{step}: Time {time_text}", lambda: label("Time") == time_text, 5)
+            at = int(slider.currentValue)
+            report(step, None if at == second else f"{step}: slider at {at}, not {second}")
+        except AssertionError as error:
+            report(step, f"{error} (Time {label('Time')})")
+
+    check("Right twice", ["Right", "Right"], "00:00:02", 2)
+    check("End", ["End"], "00:00:29", 29)
+    check("Left after End", ["Left"], "00:00:28", 28)
+    check("Home", ["Home"], "00:00:00", 0)
+    slider.currentValue = 12
+    check("a screen reader sets 12", [], "00:00:12", 12)
+    # Play goes on from second 12: a second and a half later the label reads 13 or 14.
+    xdotool("key", "--window", window, "space")
+    time.sleep(1.5)
+    heard = label("Time")
+    report("Play goes on from the seek",
+           None if heard in ("00:00:13", "00:00:14") else f"Play after the seek shows {heard}")
+
+
 def main():
-    quillet, codec = sys.argv[1], sys.argv[2]
-    root = tempfile.mkdtemp(prefix="quillet-keys-")
     failures = []
-    program = None
-    try:
+    with tempfile.TemporaryDirectory(prefix="quillet-keys-", ignore_cleanup_errors=True) as root:
         folder = os.path.join(root, "program")
         os.makedirs(folder)
-        shutil.copy(quillet, folder)
-        shutil.copy(codec, folder)
+        for built in sys.argv[1:3]:  # the program and the transcoder
+            shutil.copy(built, folder)
         tone = os.path.join(root, "tone.wav")
         subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
                         "sine=frequency=440:duration=30:sample_rate=44100", "-ac", "2", tone],
@@ -76,48 +101,11 @@ def main():
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         env.pop("QT_QPA_PLATFORM", None)
         program = subprocess.Popen([os.path.join(folder, "quillet"), tone], env=env)
-
-        app = wait_for("the window on the accessibility bus", lambda: next(
-            (a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "Quillet"), None))
-        wait_for("the file loaded", lambda: label_in(app, "Total Time") == "00:00:30")
-        window = wait_for("the window on the display", lambda: xdotool(
-            "search", "--onlyvisible", "--pid", str(program.pid)).split()[-1])
-        xdotool("windowactivate", "--sync", window)
-        slider = find(app, "slider", "Position").queryValue()
-
-        def check(step, keys, time_text, second):
-            if keys:
-                xdotool("key", "--window", window, *keys)
-            try:
-                wait_for(f"{step}: Time {time_text}", lambda: label_in(app, "Time") == time_text,
-                         5)
-                if int(slider.currentValue) != second:
-                    raise AssertionError(f"{step}: slider at {slider.currentValue}, not {second}")
-                print(f"PASS   : {step}")
-            except AssertionError as error:
-                failures.append(str(error))
-                print(f"FAIL!  : {error} (Time {label_in(app, 'Time')})")
-
-        check("Right twice", ["Right", "Right"], "00:00:02", 2)
-        check("End", ["End"], "00:00:29", 29)
-        check("Left after End", ["Left"], "00:00:28", 28)
-        check("Home", ["Home"], "00:00:00", 0)
-        slider.currentValue = 12
-        check("a screen reader sets 12", [], "00:00:12", 12)
-        # Play goes on from second 12: a second and a half later the label reads 13 or 14.
-        xdotool("key", "--window", window, "space")
-        time.sleep(1.5)
-        heard = label_in(app, "Time")
-        if heard not in ("00:00:13", "00:00:14"):
-            failures.append(f"Play after the seek shows {heard}")
-            print(f"FAIL!  : Play after the seek shows {heard}")
-        else:
-            print("PASS   : Play goes on from the seek")
-    finally:
-        if program:
+        try:
+            checks(program, failures)
+        finally:
             program.terminate()
             program.wait(20)
-        shutil.rmtree(root, ignore_errors=True)
     print(f"{6 - len(failures)} passed, {len(failures)} failed")
     return 1 if failures else 0
 

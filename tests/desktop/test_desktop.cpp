@@ -10,10 +10,7 @@
 
 namespace {
 QString xdotool(const QStringList& args) {
-    QProcess p;
-    p.start("xdotool", args);
-    p.waitForFinished(5000);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(testaudio::run("xdotool", args, 5000).output).trimmed();
 }
 void click(const QString& window, QPoint at) {
     xdotool({"mousemove", "--window", window, QString::number(at.x()), QString::number(at.y()),
@@ -45,6 +42,18 @@ bool answerBox(const QProcess& program, const QString& title) {
 
 bool shell(const QString& command) {
     return QProcess::execute("sh", {"-c", command}) == 0;
+}
+
+// Clicks the Open button, types the file's name into the dialog it shows and presses Return.
+bool openByDialog(qint64 pid, const QString& window, QPoint button, const QString& file) {
+    click(window, button);
+    const QString dialog = waitForWindow(pid, "Select Media File");
+    if (dialog.isEmpty())
+        return false;
+    xdotool({"windowfocus", "--sync", dialog});
+    xdotool({"type", "--delay", "5", file});
+    xdotool({"key", "Return"});
+    return true;
 }
 } // namespace
 
@@ -94,13 +103,10 @@ private Q_SLOTS:
                               "--prefix /usr >/dev/null")
                           .arg(m_root.path(), QUILLET_BUILD_DIR, m_tree)));
         QVERIFY(geteuid() == 0 || shell("chmod -R a-w " + m_tree));
-        const QString speech = m_home + "/speech.wav";
-        const char* words = "This is Quillet, cutting a spoken sentence into a shorter one, "
-                            "exactly where it was marked, while it plays.";
-        QVERIFY(QProcess::execute("espeak-ng", {"-w", speech, words}) == 0);
-        QVERIFY(QProcess::execute(
-                    "ffmpeg", {"-v", "error", "-i", speech, m_home + "/spoken words.mp3"}) == 0);
-        QVERIFY(shell("rm " + speech + " && chmod 700 " + m_home + "/run"));
+        QVERIFY(shell(QString("espeak-ng --stdout 'This is Quillet, cutting a spoken sentence into "
+                              "a shorter one, exactly where it was marked, while it plays.' | "
+                              "ffmpeg -v error -i - '%1/spoken words.mp3' && chmod 700 %1/run")
+                          .arg(m_home)));
         QSettings(m_home + "/.config/quilletaudio.com/quilletaudio.com.conf", QSettings::IniFormat)
             .setValue("Quillet/Output Folder", m_home + "/out/"); // MP3 at 44100 Hz, the defaults
         QVERIFY(geteuid() != 0 || shell("chown -R nobody:nogroup " + m_home));
@@ -129,8 +135,8 @@ private Q_SLOTS:
         // The program's folder holds the working files, or the data folder when it is read-only.
         const QString work =
             installed ? m_home + "/.local/share/Quillet" : m_root.filePath("program");
-        const QString file = m_home + "/spoken words.mp3";
-        const QString output = m_home + "/out/spoken words_cutted.mp3";
+        const QString file = m_home + "/spoken words.mp3",
+                      output = m_home + "/out/spoken words_cutted.mp3";
         QFile::remove(output);
         QProcess quillet; // killed on the way out should a check fail
         QVERIFY(start(quillet, program, installed ? QStringList{file} : QStringList(), installed));
@@ -141,14 +147,7 @@ private Q_SLOTS:
         QVERIFY(start(second, program, {}, installed) && answerBox(second, "Quillet"));
         QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
         QCOMPARE(second.exitCode(), 1);
-        if (!installed) {
-            click(window, m_at[Open].center());
-            const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
-            QVERIFY(!dialog.isEmpty());
-            xdotool({"windowfocus", "--sync", dialog});
-            xdotool({"type", "--delay", "5", file});
-            xdotool({"key", "Return"});
-        }
+        QVERIFY(installed || openByDialog(quillet.processId(), window, m_at[Open].center(), file));
         // Loaded once the strip shows the waveform's strokes, read back through xwd.
         const QString png = m_root.filePath("grab.png");
         const auto loaded = [&] {
@@ -195,12 +194,7 @@ private Q_SLOTS:
             return QProcess::execute("pgrep", {"-P", QString::number(quillet.processId()), "-f",
                                                "coder.exe"}) == 0;
         };
-        click(window, m_at[Open].center());
-        const QString dialog = waitForWindow(quillet.processId(), "Select Media File");
-        QVERIFY(!dialog.isEmpty());
-        xdotool({"windowfocus", "--sync", dialog});
-        xdotool({"type", "--delay", "5", pipe});
-        xdotool({"key", "Return"});
+        QVERIFY(openByDialog(quillet.processId(), window, m_at[Open].center(), pipe));
         QVERIFY2(QTest::qWaitFor(converting, 10000), "the load did not start");
         xdotool({"key", "Escape"});
         const bool stopped = QTest::qWaitFor([&] { return !converting(); }, 5000);

@@ -1,6 +1,5 @@
-// What the tests of the real window need: a settings store emptied for each window, message
-// boxes and opened addresses caught, file dialogs answered, the real audio output, and the
-// checks of what a user sees that several window tests share.
+// What the real window's tests need: a settings store emptied for each window, message boxes and
+// opened addresses caught, file dialogs answered, the real audio output, and shared checks.
 #pragma once
 
 #include "app/form1.h"
@@ -12,6 +11,8 @@
 #include "playback/wave_view.h"
 #include "tests/support/test_support.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -76,25 +77,39 @@ public:
         BASS_Free();
     }
     // Steps, comma-separated: "at=S" puts the slider on second S, "slide=S" drags it there and
-    // lets go, "page=N" shows page N, "focus=NAME" gives that control the focus, "load=FILE"
-    // loads the file of the test's folder, any other step clicks that button with the mouse.
+    // lets go, "reader=S" sets it as a screen reader does, "strip=X" presses the strip at column
+    // X, "key=K" types K, "page=N" shows page N, "focus=NAME" gives that control the focus,
+    // "load=FILE" loads the file of the test's folder, "saveto=FORMAT" has cuts saved in that
+    // format to the output folder, which stays closed; any other step clicks that button.
     void steps(const QString& steps) {
+        Form1& w = *window;
         for (const QString& step : steps.split(u',', Qt::SkipEmptyParts)) {
-            const QString value = step.section(u'=', 1);
-            if (step.startsWith("at="))
-                window->Slider1->setValue(value.toInt());
-            else if (step.startsWith("slide=")) {
-                window->Slider1_MouseDown();
-                window->Slider1->setValue(value.toInt());
-                window->Slider1_MouseUp();
-            } else if (step.startsWith("page="))
-                window->TabControl1->setCurrentIndex(value.toInt());
-            else if (step.startsWith("focus="))
-                window->findChild<QWidget*>(value)->setFocus();
-            else if (step.startsWith("load="))
-                window->LoadMedia(path(value));
-            else
-                QTest::mouseClick(window->findChild<QPushButton*>(step), Qt::LeftButton);
+            const QString kind = step.section(u'=', 0, 0), value = step.section(u'=', 1);
+            if (kind == "at")
+                w.Slider1->setValue(value.toInt());
+            else if (kind == "slide") {
+                w.Slider1_MouseDown();
+                w.Slider1->setValue(value.toInt());
+                w.Slider1_MouseUp();
+            } else if (kind == "reader")
+                QAccessible::queryAccessibleInterface(w.Slider1)->valueInterface()->setCurrentValue(
+                    value.toInt());
+            else if (kind == "strip")
+                w.PicWave_MouseDown(value.toDouble());
+            else if (kind == "key")
+                type(QKeySequence(value));
+            else if (kind == "page")
+                w.TabControl1->setCurrentIndex(value.toInt());
+            else if (kind == "focus")
+                w.findChild<QWidget*>(value)->setFocus();
+            else if (kind == "load")
+                w.LoadMedia(path(value));
+            else if (kind == "saveto") {
+                w.txtOutputFolder->setText(out());
+                w.cboOutputFormat->setCurrentText(value);
+                w.chkAutoOpen->setChecked(false);
+            } else
+                QTest::mouseClick(w.findChild<QPushButton*>(step), Qt::LeftButton);
         }
     }
     void type(const QKeySequence& keys) { QTest::keySequence(window->windowHandle(), keys); }
@@ -145,12 +160,12 @@ public:
                                  slider.maximum()) +
                window->lblBeginCut->text() + "-" + window->lblEndCut->text();
     }
-    // Drops the files (with none, a text) on the control; true when the drag was taken.
-    bool drop(QWidget* target, const QStringList& files) {
+    // Drops the files and addresses (with none, a text) on the control; true when it was taken.
+    bool drop(QWidget* target, const QStringList& files, QList<QUrl> urls = {}) {
         QMimeData data;
         for (const QString& file : files)
-            data.setUrls(data.urls() << QUrl::fromLocalFile(file));
-        data.setText(files.isEmpty() ? "/music/a.mp3" : "");
+            urls << QUrl::fromLocalFile(file);
+        urls.isEmpty() ? data.setText("/music/a.mp3") : data.setUrls(urls);
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(target, &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
@@ -212,9 +227,15 @@ class WindowTest : public QObject {
     Q_OBJECT
 protected:
     WindowFixture f;
+    Form1* w = nullptr; // the window f opened last
+    bool open(const QMap<QString, QString>& stored = {}) {
+        const bool opened = f.open(stored);
+        w = f.window.get();
+        return opened;
+    }
 private Q_SLOTS:
     void init() {
-        if (!f.open())
+        if (!open())
             QSKIP("No audio output device (start the test services first)");
     }
     void cleanup() { f.close(); }
