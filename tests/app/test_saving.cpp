@@ -4,6 +4,7 @@
 #include "tests/support/wav_bytes.h"
 #include "tests/support/window_fixture.h"
 
+#include <QMessageBox>
 #include <QRegularExpression>
 
 class TestSaving : public WindowTest {
@@ -35,6 +36,7 @@ private Q_SLOTS:
         row("space pauses", "cmdPlay", Qt::Key_Space, int(BASS_ACTIVE_PAUSED), none);
         row("escape stops", "cmdPlay", Qt::Key_Escape, stop, none);
         row("b marks the begin", "at=5", Qt::Key_B, stop, five);
+        row("b after a stretch", marking + ",at=5", Qt::Key_B, stop, five);
         row("e marks the end", "at=3,cmdBeginCut,at=8", Qt::Key_E, stop, marked);
         row("p plays the selection", marking, Qt::Key_P, play, marked);
         row("space resumes a paused selection", marking + ",cmdPlaySelection,cmdPause",
@@ -140,6 +142,12 @@ private Q_SLOTS:
             w->cboFrequency->setCurrentText(format.section(u'/', 2, 2));
         w->txtOutputFolder->setText(folder);
         w->chkAutoOpen->setChecked(open > 0);
+        QObject during; // the bar's steps while the transcoder reports
+        QList<int> bar;
+        connect(w->ProgressBar1, &QProgressBar::valueChanged, &during, [&](int value) {
+            if (w->ProgressBar1->maximum() == kProgressSteps)
+                bar << value;
+        });
         w->ctlSaveCuttedAudio->isEnabled() ? f.type(Qt::CTRL | Qt::Key_S)
                                            : w->CommandBars_Execute(kCmdSaveCuttedAudio);
         if (earlier >= 0) {
@@ -156,7 +164,25 @@ private Q_SLOTS:
         QVERIFY(earlier || QFileInfo(f.out() + name).size() == 7);
         const double decoded = seconds ? testaudio::decodedSeconds(f.out() + name, 8000) : 0;
         QVERIFY2(std::abs(decoded - seconds) < 0.1, qPrintable(QString::number(decoded)));
+        QCOMPARE(bar.value(bar.size() - 1), seconds ? kProgressSteps : 0);
         f.verifyIdle();
+    }
+
+    // Enter at the real replace question answers No: the earlier file stays.
+    void enterKeepsEarlierFile() {
+        f.steps("load=tone.wav,at=2,cmdBeginCut,at=5,cmdEndCut,saveto=WAV");
+        wavbytes::write(f.out() + "tone_cutted.wav", "earlier");
+        setMessageHandler({});
+        QString question;
+        QTimer::singleShot(100, w, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                question = box->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        w->CommandBars_Execute(kCmdSaveCuttedAudio);
+        QCOMPARE(question, "tone_cutted.wav already exists. Do you want to replace it?");
+        QCOMPARE(QFileInfo(f.out() + "tone_cutted.wav").size(), 7);
     }
 };
 

@@ -1,6 +1,7 @@
-// What needs no window: the time texts, where the working files go, and the removal of those
-// a run that ended abruptly left.
+// What needs no window: the time texts, the names a drop takes, where the working files go, and
+// the removal of those a run that ended abruptly left.
 #include "app/startup.h"
+#include "audio/media_selection.h"
 #include "base/format_time.h"
 #include "base/working_folder.h"
 #include "tests/support/test_support.h"
@@ -52,16 +53,24 @@ private Q_SLOTS:
                 QDir(expected).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 
-    // Start-up removes what a run that ended abruptly left: temp.wav, its companions and the
-    // transcoder's temporaries of them.
+    // Start-up removes what a run that ended abruptly left: temp.wav, its companions, the
+    // transcoder and its temporaries.
     void startupRemovesCompanions() {
         const QString folder = dir.filePath("leftovers");
         QVERIFY(QDir().mkpath(folder));
-        for (const char* name : {"temp.wav", "temp.wav.tags", "temp.wav.source",
+        for (const char* name : {"temp.wav", "temp.wav.tags", "temp.wav.source", "coder.exe",
                                  ".temp.wav.tags.part-a1B2c3", ".temp.wav.part-x9Y8z7"})
             wavbytes::write(folder + "/" + name, "left");
         removeLeftovers(folder);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A dropped file is taken by the ending of its name, in any letter case.
+    void acceptedNames() {
+        for (const char* name : {"SONG.MP3", "a.Wma", "b.wav", "c.AMR", "d.flac", "songxmp3"})
+            QVERIFY2(isAcceptedAudioName(name), name);
+        for (const char* name : {"e.ogg", "f.m4a", "g.mp4", "h.fla"})
+            QVERIFY2(!isAcceptedAudioName(name), name);
     }
 };
 

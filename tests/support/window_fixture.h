@@ -34,10 +34,6 @@ public:
     QStringList dialogFilters;
 
     WindowFixture() {
-        setMessageHandler([this](ShownMessage& m) {
-            m.yes = answerYes;
-            messages << m;
-        });
         for (const char* scheme : {"http", "https", "file"})
             QDesktopServices::setUrlHandler(scheme, this, "takeUrl");
     }
@@ -50,14 +46,18 @@ public:
     QString path(const QString& name) const { return dir.filePath(name); }
     QString out() const { return dir.filePath("out/"); }
 
-    // A new window, shown and active, on a store that holds only the given values, with an
-    // empty output folder; false when there is no audio output.
+    // A new window, shown and active, its messages caught, on a store that holds only the given
+    // values, with an empty output folder; false when there is no audio output.
     bool open(const QMap<QString, QString>& stored = {}) {
         close();
         QFile::remove(tempWavPath());
         messages.clear();
         urls.clear();
         answerYes = false;
+        setMessageHandler([this](ShownMessage& m) {
+            m.yes = answerYes;
+            messages << m;
+        });
         openSettingsStore()->remove(QString());
         for (auto it = stored.begin(); it != stored.end(); ++it)
             writeSetting(it.key(), it.value());
