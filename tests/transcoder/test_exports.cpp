@@ -12,7 +12,6 @@
 using namespace testaudio;
 
 namespace {
-
 struct Lag {
     int samples = 0; // out[i + samples] matches ref[i]: positive when the output is late
     double correlation = 0;
@@ -54,7 +53,6 @@ const QMap<QString, Tolerance> kTolerances{{"wav", {-70, -6, -1, 1, 0, 0, 0}},
                                            {"mp3", {-70, -6, -1, 1, 0, 0, 0}},
                                            {"wma", {-40, -6, -64, 64, 1, 2, 1}},
                                            {"amr", {-22, -7.5, -1, 48, -1, 1, 0}}};
-
 // A codec's frame: WMA's grows with the rate, MP3's halves below 32000 Hz, AMR's is 160.
 int codecFrame(const QString& format, int rate) {
     if (format == "wma")
@@ -100,7 +98,6 @@ Measure measure(const Audio& a, int smear, const Audio& ref) {
     }
     return m;
 }
-
 } // namespace
 
 class TestExports : public QObject {

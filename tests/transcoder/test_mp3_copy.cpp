@@ -9,10 +9,9 @@
 #include <QTemporaryDir>
 
 using namespace transcoder;
-using testaudio::contents, testaudio::kCodec;
+using namespace testaudio;
 
 namespace {
-
 // The layout of ten frames whose main data begins that far back, each with 400 bytes of it.
 mp3::Layout madeUp(bool mpeg1, const QList<int>& reservoir, int startSkip) {
     mp3::Layout layout;
@@ -32,7 +31,6 @@ std::optional<mp3::Layout> scanFile(const QByteArray& bytes) {
             return std::int64_t(got);
         });
 }
-
 } // namespace
 
 class TestMp3Copy : public QObject {
@@ -138,10 +136,9 @@ private Q_SLOTS:
                       wav = folder + "/temp.wav", out = folder + "/out.mp3";
         QVERIFY(QDir().mkpath(folder));
         // A tone and noise, different in each channel, for 8 s.
-        QVERIFY(testaudio::tone(
-            src, rate, 1, 8, encoder,
-            "0.4*sin(2*PI*1000*t)+0.2*random(0)|0.3*sin(2*PI*300*t)+0.3*random(1)"));
-        QCOMPARE(testaudio::run(kCodec, {"-i", src, "-f", "wav", wav}).exitCode, 0);
+        QVERIFY(tone(src, rate, 1, 8, encoder,
+                     "0.4*sin(2*PI*1000*t)+0.2*random(0)|0.3*sin(2*PI*300*t)+0.3*random(1)"));
+        QCOMPARE(run(kCodec, {"-i", src, "-f", "wav", wav}).exitCode, 0);
         QCOMPARE(QFile::exists(wav + ".source"), !encoder.contains("-q:a"));
         if (spoil == "source") { // the same size, touched a second later
             QFile f(src);
@@ -153,22 +150,18 @@ private Q_SLOTS:
         if (spoil == "record")
             QVERIFY(QFile(wav + ".source").resize(QFile(wav + ".source").size() - 5));
         const auto time = [](int s) { return QString("00:00:%1").arg(s, 2, 10, QChar('0')); };
-        const testaudio::Run r =
-            testaudio::run(kCodec, {"-i", wav, "-t", time(cut[1]), "-ss", time(cut[0]), "-ab",
-                                    QString::number(save[0]), "-ar", QString::number(save[1]),
-                                    "-ac", QString::number(save[2]), out});
+        const Run r = run(kCodec, {"-i", wav, "-t", time(cut[1]), "-ss", time(cut[0]), "-ab",
+                                   QString::number(save[0]), "-ar", QString::number(save[1]), "-ac",
+                                   QString::number(save[2]), out});
         QVERIFY(r.exitCode == 0);
         QCOMPARE(QString(r.output).split('\n').contains("copied"), copied);
         const QStringList title{
             "-v", "error", "-show_entries", "format_tags=title", "-of", "default=nw=1:nk=1", out};
         if (encoder.contains("-metadata")) // the tags travel into a copy as into an encode
-            QCOMPARE(QString(testaudio::run("ffprobe", title).output).trimmed(), "Копия");
-
+            QCOMPARE(QString(run("ffprobe", title).output).trimmed(), "Копия");
         // The source's own decode over the stretch, against the cut's.
-        const testaudio::Audio whole = testaudio::decode(src), mine = testaudio::decode(out);
-        const qsizetype from = qsizetype(cut[0]) * save[1],
-                        to = std::min<qsizetype>(qsizetype(cut[0] + cut[1]) * save[1],
-                                                 qsizetype(8) * save[1]);
+        const Audio whole = decode(src), mine = decode(out);
+        const qsizetype from = cut[0] * save[1], to = std::min(cut[0] + cut[1], 8) * save[1];
         QCOMPARE(mine.frames(), to - from);
         if (!copied)
             return; // encoded: judged by the transcoder's signal suite

@@ -12,11 +12,10 @@
 #include <QTemporaryDir>
 
 using namespace transcoder;
-using testaudio::contents, testaudio::ffmpeg, testaudio::kCodec, testaudio::tone;
+using namespace testaudio;
 using Fields = QMap<QString, QString>;
 
 namespace {
-
 const QString kTitle = QStringLiteral("Тихая ночь — 夜の歌, café");
 
 // ffprobe's reading: the file's tags, and per stream its type and picture type.
@@ -28,8 +27,7 @@ Probe probe(const QString& path) {
     const QStringList args{"-v",   "error",         "-of",
                            "json", "-show_entries", "format_tags:stream=codec_type:stream_tags",
                            path};
-    const QJsonObject all =
-        QJsonDocument::fromJson(testaudio::run("ffprobe", args).output).object();
+    const QJsonObject all = QJsonDocument::fromJson(run("ffprobe", args).output).object();
     Probe out;
     const QJsonObject tags = all["format"].toObject()["tags"].toObject();
     for (auto it = tags.begin(); it != tags.end(); ++it)
@@ -114,7 +112,6 @@ QByteArray leadingId3(const QByteArray& mp3) {
 // What becomes of a conversion's companion before a cut; null: an untagged file is converted
 // after the tagged one.
 using Spoil = QByteArray (*)(const QByteArray&);
-
 } // namespace
 
 Q_DECLARE_METATYPE(Spoil)
@@ -124,18 +121,13 @@ class TestTags : public QObject {
     QTemporaryDir dir_;
     Fields full_; // every field, the title in three scripts
     QString src(const QString& name) const { return dir_.filePath(name); }
-    static int codec(const QStringList& args) { return testaudio::run(kCodec, args).exitCode; }
+    static int codec(const QStringList& args) { return run(kCodec, args).exitCode; }
     // ffmpeg's -metadata options for the fields, keys renamed as the source holds them.
     QStringList metadata(const Fields& fields, const Fields& rename = {}) const {
         QStringList out;
         for (auto it = fields.begin(); it != fields.end(); ++it)
             out << "-metadata" << rename.value(it.key(), it.key()) + "=" + it.value();
         return out;
-    }
-    QStringList picture(const QString& image) const {
-        return QStringList{"-i", src(image), "-map", "0", "-map", "1", "-c:v", "copy"} +
-               QStringList{"-disposition:v", "attached_pic", "-metadata:s:v",
-                           "comment=Cover (front)"};
     }
     Fields without(const QStringList& keys) const {
         Fields f = full_;
@@ -213,21 +205,18 @@ private Q_SLOTS:
         QCOMPARE(codec(QStringList{"-i", temp, "-t", "00:00:02", "-ss", "00:00:01"} + settings), 0);
         // The sound is whole: 2 s to a sample at 8000 Hz, WMA one or two codec frames more, AMR
         // within a frame.
-        const double seconds = testaudio::decodedSeconds(out, 8000);
-        const double fuzz = output == "amr" ? 0.021 : 1.0 / 8000;
-        const auto [least, most] =
-            output == "wma" ? std::pair(2.0, 2.1) : std::pair(2 - fuzz, 2 + fuzz);
+        const double seconds = decodedSeconds(out, 8000),
+                     fuzz = output == "amr" ? 0.021 : 1.0 / 8000;
+        const double least = output == "wma" ? 2 : 2 - fuzz,
+                     most = output == "wma" ? 2.1 : 2 + fuzz;
         QVERIFY2(seconds >= least && seconds <= most, qPrintable(QString::number(seconds)));
         QCOMPARE(QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden), QStringList());
-
         // What the output container holds of the source's fields, under the names ffprobe gives.
-        const QMap<QString, QStringList> holdsByFormat{
-            {"mp3", full_.keys()},
-            {"wma", full_.keys()},
-            {"wav", {"title", "artist", "album", "date", "genre", "comment", "track"}},
-            {"amr", {}}};
+        const QStringList wav{"title", "artist", "album", "date", "genre", "comment", "track"};
         Fields expected;
-        for (const QString& key : holdsByFormat[output])
+        for (const QString& key : output == "wav"   ? wav
+                                  : output == "amr" ? QStringList{}
+                                                    : full_.keys())
             if (source.contains(key))
                 expected[key == "date" && output == "wma" ? "WM/Year" : key] = source[key];
         const Probe got = probe(out);
@@ -273,7 +262,7 @@ private Q_SLOTS:
                  0);
         QCOMPARE(probe(out).tags, Fields());
         QCOMPARE(probe(out).streams, QStringList{"audio"});
-        QVERIFY(std::abs(testaudio::decodedSeconds(out, 8000) - 2) <= 1.0 / 8000);
+        QVERIFY(std::abs(decodedSeconds(out, 8000) - 2) <= 1.0 / 8000);
     }
 
     // What a reader keeps of a tag's text.
@@ -324,28 +313,33 @@ private Q_SLOTS:
     }
 
 private:
+    // Makes the input kind in, with the fields and the image as its front cover.
     bool make(const QString& input, const QString& in, const Fields& fields, const QString& image) {
-        const QString plain = src("plain.mp3"), v4 = in + ".v4.mp3";
-        const QByteArray jpeg = image.isEmpty() ? QByteArray() : contents(src(image));
-        const QStringList cover = image.isEmpty() ? QStringList{} : picture(image);
-        // Our plain MP3 with FFmpeg's ID3v2 of that version.
-        const auto id3v2 = [&](const char* version, const Fields& f, const QString& to) {
-            return ffmpeg(QStringList{"-i", plain} + cover + metadata(f) +
-                          QStringList{"-c:a", "copy", "-id3v2_version", version, to});
+        QStringList cover;
+        if (!image.isEmpty())
+            cover = QStringList{"-i", src(image), "-map", "0", "-map", "1", "-c:v", "copy"} +
+                    QStringList{"-disposition:v", "attached_pic", "-metadata:s:v",
+                                "comment=Cover (front)"};
+        // FFmpeg's tagging of a plain source.
+        const auto tag = [&](const char* plain, const Fields& f, const QStringList& options,
+                             const Fields& rename = {}) {
+            return ffmpeg(QStringList{"-i", src(plain)} + cover + metadata(f, rename) + options);
         };
-        const auto put = [&](const QByteArray& bytes) {
-            return !wavbytes::write(in, bytes).isEmpty();
-        };
+        const auto put = [&](const QByteArray& b) { return !wavbytes::write(in, b).isEmpty(); };
+        const QByteArray mp3 = contents(src("plain.mp3"));
+        const QString v4 = in + ".v4.mp3";
+        const QStringList toV4{"-c:a", "copy", "-id3v2_version", "4", v4};
         if (input == "mp3-id3v2.3" || input == "mp3-id3v2.4" || input == "mp3-big-cover")
-            return id3v2(input.endsWith("3") ? "3" : "4", fields, in);
+            return tag("plain.mp3", fields,
+                       {"-c:a", "copy", "-id3v2_version", input.endsWith("3") ? "3" : "4", in});
         if (input == "mp3-id3v1") // FFmpeg writes ID3v1 only along with ID3v2
-            return put(contents(plain) + id3v1(fields));
+            return put(mp3 + id3v1(fields));
         if (input == "mp3-id3v2.2")
-            return put(id3v22(fields, jpeg) + contents(plain));
+            return put(id3v22(fields, contents(src(image))) + mp3);
         if (input == "mp3-apev2")
-            return put(contents(plain) + apev2(fields, jpeg));
+            return put(mp3 + apev2(fields, contents(src(image))));
         if (input == "mp3-damaged") { // a title not UTF-8, a track frame running past the tag
-            if (!id3v2("4", full_, v4))
+            if (!tag("plain.mp3", full_, toV4))
                 return false;
             QByteArray bytes = contents(v4);
             const qsizetype title = bytes.indexOf("TIT2"), track = bytes.indexOf("TRCK");
@@ -354,12 +348,11 @@ private:
             return put(bytes);
         }
         if (input == "mp3-untagged")
-            return QFile::copy(plain, in);
+            return put(mp3);
         if (input == "flac-vorbis")
-            return ffmpeg(QStringList{"-i", src("plain.flac")} + cover + metadata(fields) +
-                          QStringList{"-c:a", "copy", in});
+            return tag("plain.flac", fields, {"-c:a", "copy", in});
         if (input == "flac-id3v2" || input == "wav-id3") {
-            if (!id3v2("4", fields, v4))
+            if (!tag("plain.mp3", fields, toV4))
                 return false;
             const QByteArray id3 = leadingId3(contents(v4));
             return input == "flac-id3v2" ? put(id3 + contents(src("plain.flac")))
@@ -367,9 +360,8 @@ private:
                                                               wavbytes::chunk("id3 ", id3)));
         }
         if (input == "wma-asf") // ASF has no date of its own: WM/Year
-            return ffmpeg(QStringList{"-i", plain} + metadata(fields, {{"date", "WM/Year"}}) +
-                          QStringList{"-c:a", "wmav2", in});
-        return ffmpeg(QStringList{"-i", src("plain.wav")} + metadata(fields) + QStringList{in});
+            return tag("plain.mp3", fields, {"-c:a", "wmav2", in}, {{"date", "WM/Year"}});
+        return tag("plain.wav", fields, {in});
     }
 };
 
