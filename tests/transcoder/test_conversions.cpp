@@ -1,6 +1,5 @@
-// The window's conversions into temp.wav by codec.dll, of sound and of damaged inputs, judged on
-// their decoded samples against what FFmpeg decodes of the same input; decoding on every core
-// against one core.
+// codec.dll's conversions into temp.wav of sound and damaged inputs, judged on their samples
+// against what FFmpeg decodes of the same input; decoding on every core against one core.
 #include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 

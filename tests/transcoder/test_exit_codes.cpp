@@ -1,6 +1,5 @@
-// How codec.dll fails: the kind of each failure is its exit code, its words one line on standard
-// error. An output already there stays as it was and no temporary is left, whether the run fails
-// before making one or after.
+// How codec.dll fails: the kind of failure is its exit code, its words one line on standard error;
+// an output already there stays as it was and no temporary is left, failing before one or after.
 #include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 

@@ -1,6 +1,5 @@
-// Saves of the window's temp.wav by codec.dll into every format, rate and channel count, judged on
-// their decoded samples against the source resampled and cut; exact cuts of a ramp; a link put
-// in place of the hidden temporary.
+// codec.dll's saves of temp.wav in every format, rate and channel count, judged on their samples
+// against the source resampled and cut; exact cuts of a ramp; a link in place of the temporary.
 #include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 
@@ -75,8 +74,7 @@ struct Measure {
 };
 
 // The tone away from the noise, and the lag on the noise against ref (the source resampled and
-// cut). A lossy codec smears a transient over a frame or two either side: judged by start and
-// length.
+// cut); a lossy codec smears a transient a frame or two either side: judged by start and length.
 Measure measure(const Audio& a, int smear, const Audio& ref) {
     Measure m{a.frames() ? -400.0 : 0.0, -400, {}, a.frames(), a.rate, int(a.channels.size())};
     const int r = a.rate;

@@ -1,6 +1,5 @@
-// MP3 cuts made from the source's own frames: the plan of frames and delays on made-up streams,
-// the record a conversion leaves beside temp.wav, then sources made by LAME, converted and cut
-// by codec.dll, judged by FFmpeg's decode against the source's own and by the frames' bytes.
+// MP3 cuts from the source's own frames: plans on made-up streams, the record beside temp.wav, and
+// LAME sources cut by codec.dll, judged by FFmpeg's decode against the source's and by the bytes.
 #include "tests/support/test_support.h"
 #include "transcoder/mp3_frames.h"
 #include "transcoder/source_record.h"

@@ -1,6 +1,5 @@
-// Tags and covers from every input kind into every output format, through the real transcoder:
-// a conversion keeps them beside temp.wav, a cut of temp.wav writes them in, and ffprobe reads
-// them back. Sources are made by FFmpeg, or byte by byte where FFmpeg writes no such tag.
+// Tags and covers from every input kind (made by FFmpeg, or byte by byte where it writes no such
+// tag) kept beside temp.wav by a conversion, written into each format by a cut, read by ffprobe.
 #include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 #include "transcoder/tags.h"
