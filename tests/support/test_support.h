@@ -74,13 +74,12 @@ inline bool tone(const QString& path, int rate, int channels, double seconds,
 // What ffmpeg decodes (gapless where the file says how) after the given output options, read
 // from the 32-bit float WAV it writes, whose data chunk comes last. Empty when that fails.
 inline Audio decode(const QString& path, const QStringList& outputOptions = {}) {
-    QProcess p;
-    p.start("ffmpeg", QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
+    const Run r =
+        run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0"} +
                           outputOptions + QStringList{"-c:a", "pcm_f32le", "-f", "wav", "-"});
-    const bool done = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
-    const QByteArray out = p.readAllStandardOutput();
+    const QByteArray& out = r.output;
     const qsizetype data = out.indexOf("data", 36) + 8;
-    if (!done || p.exitCode() != 0 || data < 44)
+    if (r.exitCode != 0 || data < 44)
         return {};
     const auto at = [&](qsizetype offset) { return out.constData() + offset; };
     const int channels = std::max(1, int(qFromLittleEndian<quint16>(at(22))));
@@ -129,8 +128,7 @@ inline bool damagedTone(const QString& path) {
         return false;
     QByteArray bytes = file.readAll();
     if (path.endsWith(".flac")) {
-        // STREAMINFO's sample size (bits 4..8 of its bytes 12 and 13) says 8 bits over 16-bit
-        // frames.
+        // STREAMINFO's sample size (bits 4..8 of bytes 12, 13) says 8 bits over 16-bit frames.
         bytes[20] = char(bytes[20] & ~1);
         bytes[21] = char((bytes[21] & 0x0F) | 0x70);
     } else if (const qsizetype format = bytes.indexOf(QByteArray::fromHex("61010200"));

@@ -18,8 +18,7 @@ bool named(int fd, const char* mark) {
 } // namespace
 
 extern "C" ssize_t read(int fd, void* buffer, size_t count) {
-    using Read = ssize_t (*)(int, void*, size_t);
-    static const auto realRead = reinterpret_cast<Read>(dlsym(RTLD_NEXT, "read"));
+    static const auto realRead = reinterpret_cast<decltype(&read)>(dlsym(RTLD_NEXT, "read"));
     constexpr off_t kGoodBytes = 64 * 1024;
     const off_t at = named(fd, ".eio.") ? lseek(fd, 0, SEEK_CUR) : -1;
     if (at >= kGoodBytes) {
@@ -30,8 +29,7 @@ extern "C" ssize_t read(int fd, void* buffer, size_t count) {
 }
 
 extern "C" ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    using Write = ssize_t (*)(int, const void*, size_t, off_t);
-    static const auto realWrite = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "pwrite"));
+    static const auto realWrite = reinterpret_cast<decltype(&pwrite)>(dlsym(RTLD_NEXT, "pwrite"));
     if (named(fd, ".full.")) {
         errno = ENOSPC;
         return -1;

@@ -1,6 +1,5 @@
-// How codec.dll fails: the kind of each failure is its exit code, its words one line on standard
-// error. An output already there stays as it was and no temporary is left, whether the run fails
-// before making one or after.
+// How codec.dll fails: the kind of failure is its exit code, its words one line on standard error;
+// an output already there stays as it was and no temporary is left, failing before one or after.
 #include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 
@@ -29,36 +28,33 @@ private Q_SLOTS:
                             wavbytes::wav(rate, 2, QByteArray(3200, 0)));
     }
 
+    // A run's words apart, "@" standing for the test's folder; its exit code and message.
     void errors_data() {
         columns<QStringList, int, QString>({"args", "exitCode", "message"});
-        QTest::newRow("missing input")
-            << QStringList{"-i", "/nonexistent/a.wav", "-f", "wav", "@/o.wav"} << 3
-            << "codec: cannot read input '/nonexistent/a.wav': it does not exist";
-        QTest::newRow("no audio") << QStringList{"-i", "@/cover.png", "-f", "wav", "@/o.wav"} << 6
-                                  << "codec: no audio stream in '@/cover.png'";
-        QTest::newRow("folder missing")
-            << QStringList{"-i", "@/temp.wav", "-f", "wav", "@/no/o.wav"} << 12
-            << "codec: output folder '@/no' does not exist";
-        QTest::newRow("nothing to cut")
-            << QStringList{"-i", "@/temp.wav", "-t", "00:00:00", "-ss", "00:00:00", "@/o.wav"} << 16
-            << "codec: nothing to write: -t is 00:00:00";
-        QTest::newRow("unknown extension") << QStringList{"-i", "@/temp.wav", "@/o.ogg"} << 2
-                                           << "codec: cannot tell the output format from '@/o.ogg' "
-                                              "(use .mp3, .wma, .wav or .amr, or -f wav)";
-        QTest::newRow("start past the end")
-            << QStringList{"-i", "@/temp.wav", "-t", "00:00:01", "-ss", "00:01:00", "@/o.wav"} << 17
-            << "codec: -ss 00:01:00 lies past the end of '@/temp.wav'";
-        for (const char* rate : {"1", "7", "1000000000"})
-            QTest::addRow("rate of %s Hz", rate)
-                << QStringList{"-i", QString("@/rate%1.wav").arg(rate), "-f", "wav", "@/o.wav"} << 8
-                << QString("codec: cannot read input '@/rate%1.wav': its sample rate of %1 Hz is "
-                           "not one audio uses (1000 to 768000 Hz)")
-                       .arg(rate);
-        QTest::newRow("read error")
-            << QStringList{"-i", "@/in.eio.wav", "-f", "wav", "@/o.wav"} << 10
-            << "codec: cannot read input '@/in.eio.wav': the disk could not be read or written";
-        QTest::newRow("no sound") << QStringList{"-i", "@/header.wav", "-f", "wav", "@/o.wav"} << 9
-                                  << "codec: no sound could be decoded from '@/header.wav'";
+        const auto add = [](const char* name, const QString& args, int code, const QString& text) {
+            QTest::newRow(name) << args.split(' ') << code << "codec: " + text;
+        };
+        add("missing input", "-i /nonexistent/a.wav -f wav @/o.wav", 3,
+            "cannot read input '/nonexistent/a.wav': it does not exist");
+        add("no audio", "-i @/cover.png -f wav @/o.wav", 6, "no audio stream in '@/cover.png'");
+        add("folder missing", "-i @/temp.wav -f wav @/no/o.wav", 12,
+            "output folder '@/no' does not exist");
+        add("nothing to cut", "-i @/temp.wav -t 00:00:00 -ss 00:00:00 @/o.wav", 16,
+            "nothing to write: -t is 00:00:00");
+        add("unknown extension", "-i @/temp.wav @/o.ogg", 2,
+            "cannot tell the output format from '@/o.ogg' "
+            "(use .mp3, .wma, .wav or .amr, or -f wav)");
+        add("start past the end", "-i @/temp.wav -t 00:00:01 -ss 00:01:00 @/o.wav", 17,
+            "-ss 00:01:00 lies past the end of '@/temp.wav'");
+        for (const QString rate : {"1", "7", "1000000000"})
+            add(qPrintable("rate of " + rate + " Hz"), "-i @/rate" + rate + ".wav -f wav @/o.wav",
+                8,
+                "cannot read input '@/rate" + rate + ".wav': its sample rate of " + rate +
+                    " Hz is not one audio uses (1000 to 768000 Hz)");
+        add("read error", "-i @/in.eio.wav -f wav @/o.wav", 10,
+            "cannot read input '@/in.eio.wav': the disk could not be read or written");
+        add("no sound", "-i @/header.wav -f wav @/o.wav", 9,
+            "no sound could be decoded from '@/header.wav'");
     }
     void errors() {
         QFETCH(QStringList, args);

@@ -1,6 +1,5 @@
-// Saves of the window's temp.wav by codec.dll into every format, rate and channel count, judged on
-// their decoded samples against the source resampled and cut; exact cuts of a ramp; a link put
-// in place of the hidden temporary.
+// codec.dll's saves of temp.wav in every format, rate and channel count, judged on their samples
+// against the source resampled and cut; exact cuts of a ramp; a link in place of the temporary.
 #include "tests/support/test_support.h"
 #include "tests/support/wav_bytes.h"
 
@@ -12,7 +11,6 @@
 using namespace testaudio;
 
 namespace {
-
 struct Lag {
     int samples = 0; // out[i + samples] matches ref[i]: positive when the output is late
     double correlation = 0;
@@ -54,7 +52,6 @@ const QMap<QString, Tolerance> kTolerances{{"wav", {-70, -6, -1, 1, 0, 0, 0}},
                                            {"mp3", {-70, -6, -1, 1, 0, 0, 0}},
                                            {"wma", {-40, -6, -64, 64, 1, 2, 1}},
                                            {"amr", {-22, -7.5, -1, 48, -1, 1, 0}}};
-
 // A codec's frame: WMA's grows with the rate, MP3's halves below 32000 Hz, AMR's is 160.
 int codecFrame(const QString& format, int rate) {
     if (format == "wma")
@@ -77,8 +74,7 @@ struct Measure {
 };
 
 // The tone away from the noise, and the lag on the noise against ref (the source resampled and
-// cut). A lossy codec smears a transient over a frame or two either side: judged by start and
-// length.
+// cut); a lossy codec smears a transient a frame or two either side: judged by start and length.
 Measure measure(const Audio& a, int smear, const Audio& ref) {
     Measure m{a.frames() ? -400.0 : 0.0, -400, {}, a.frames(), a.rate, int(a.channels.size())};
     const int r = a.rate;
@@ -100,7 +96,6 @@ Measure measure(const Audio& a, int smear, const Audio& ref) {
     }
     return m;
 }
-
 } // namespace
 
 class TestExports : public QObject {
@@ -121,34 +116,21 @@ private Q_SLOTS:
 
     // The window's line for a save of 3 s from 5 s; its AMR line has a double blank.
     void exports_data() {
-        columns<QString, int, int, int, int, double, double, QList<int>, QList<int>>(
-            {"format", "rate", "channels", "outRate", "frame", "toneDb", "levelDb", "lag",
-             "length"});
-        const auto add = [](const QString& format, int rate, int channels) {
-            const Tolerance t = kTolerances[format];
-            // AMR is 8000 Hz only; MP3 has no 12050 Hz.
-            const int out = format == "mp3" && rate == 12050 ? 12000 : rate;
-            const int frame = codecFrame(format, out);
-            QTest::addRow("%s-%d-%dch", qPrintable(format), rate, channels)
-                << format << rate << channels << out << frame << t.toneDb << t.levelDb
-                << QList{t.lagMin, t.lagMax}
-                << QList{3 * out + t.lengthMin * frame, 3 * out + t.lengthMax * frame - t.open};
-        };
+        columns<QString, int, int>({"format", "rate", "channels"});
         for (const char* format : {"wav", "mp3", "wma"})
             for (int rate : {48000, 44100, 32000, 24000, 22050, 16000, 12050, 8000})
-                add(format, rate, 1), add(format, rate, 2);
-        add("amr", 8000, 1);
+                for (int channels : {1, 2})
+                    QTest::addRow("%s-%d-%dch", format, rate, channels)
+                        << format << rate << channels;
+        QTest::newRow("amr-8000-1ch") << QString("amr") << 8000 << 1; // AMR is 8000 Hz only
     }
     void exports() {
         QFETCH(QString, format);
         QFETCH(int, rate);
         QFETCH(int, channels);
-        QFETCH(int, outRate);
-        QFETCH(int, frame);
-        QFETCH(double, toneDb);
-        QFETCH(double, levelDb);
-        QFETCH(QList<int>, lag);
-        QFETCH(QList<int>, length);
+        const Tolerance t = kTolerances[format];
+        const int outRate = format == "mp3" && rate == 12050 ? 12000 : rate; // MP3 has no 12050
+        const int frame = codecFrame(format, outRate);
         const QString folder = src(QTest::currentDataTag()), ours = folder + "/ours." + format;
         QVERIFY(QDir().mkpath(folder));
         const QString hz = QString::number(rate), ch = QString::number(channels);
@@ -169,10 +151,13 @@ private Q_SLOTS:
                  qPrintable("left behind" + numbers));
         QVERIFY2(r.exitCode == 0 && m.rate == outRate && m.channels == channels,
                  qPrintable(numbers));
-        QVERIFY2(m.toneDb <= toneDb, qPrintable("tone" + numbers));
-        QVERIFY2(std::abs(m.levelDb - levelDb) <= 2, qPrintable("level" + numbers));
-        QVERIFY2(m.lag.samples >= lag[0] && m.lag.samples <= lag[1], qPrintable("start" + numbers));
-        QVERIFY2(m.frames >= length[0] && m.frames <= length[1], qPrintable("length" + numbers));
+        QVERIFY2(m.toneDb <= t.toneDb, qPrintable("tone" + numbers));
+        QVERIFY2(std::abs(m.levelDb - t.levelDb) <= 2, qPrintable("level" + numbers));
+        QVERIFY2(m.lag.samples >= t.lagMin && m.lag.samples <= t.lagMax,
+                 qPrintable("start" + numbers));
+        QVERIFY2(m.frames >= 3 * outRate + t.lengthMin * frame &&
+                     m.frames <= 3 * outRate + t.lengthMax * frame - t.open,
+                 qPrintable("length" + numbers));
     }
 
     // A ramp whose sample n holds n, cut at 8000 Hz mono: exactly the marked samples in the

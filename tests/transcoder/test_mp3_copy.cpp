@@ -1,6 +1,5 @@
-// MP3 cuts made from the source's own frames: the plan of frames and delays on made-up streams,
-// the record a conversion leaves beside temp.wav, then sources made by LAME, converted and cut
-// by codec.dll, judged by FFmpeg's decode against the source's own and by the frames' bytes.
+// MP3 cuts from the source's own frames: plans on made-up streams, the record beside temp.wav, and
+// LAME sources cut by codec.dll, judged by FFmpeg's decode against the source's and by the bytes.
 #include "tests/support/test_support.h"
 #include "transcoder/mp3_frames.h"
 #include "transcoder/source_record.h"
@@ -9,10 +8,9 @@
 #include <QTemporaryDir>
 
 using namespace transcoder;
-using testaudio::contents, testaudio::kCodec;
+using namespace testaudio;
 
 namespace {
-
 // The layout of ten frames whose main data begins that far back, each with 400 bytes of it.
 mp3::Layout madeUp(bool mpeg1, const QList<int>& reservoir, int startSkip) {
     mp3::Layout layout;
@@ -32,7 +30,6 @@ std::optional<mp3::Layout> scanFile(const QByteArray& bytes) {
             return std::int64_t(got);
         });
 }
-
 } // namespace
 
 class TestMp3Copy : public QObject {
@@ -44,28 +41,23 @@ private Q_SLOTS:
     void plans_data() {
         columns<bool, QList<int>, int, qint64, qint64, QList<int>>(
             {"mpeg1", "reservoir", "startSkip", "begin", "end", "plan"});
-        const QList<int> none;
-        QTest::newRow("first frame")
-            << true << none << 1105 << 0ll << 1152ll << QList{0, 2, 1105, 47};
-        QTest::newRow("overlap only")
-            << true << none << 0 << 5000ll << 6000ll << QList{3, 6, 1544, 912};
-        QTest::newRow("reservoir in the frame before")
-            << true << QList{0, 0, 0, 300} << 0 << 5000ll << 6000ll << QList{2, 6, 2696, 912};
-        QTest::newRow("reservoir of a whole frame")
-            << true << QList{0, 0, 0, 400} << 0 << 5000ll << 6000ll << QList{2, 6, 2696, 912};
-        QTest::newRow("one byte further")
-            << true << QList{0, 0, 0, 401} << 0 << 5000ll << 6000ll << QList{1, 6, 3848, 912};
-        QTest::newRow("delay past 12 bits")
-            << true << QList{0, 0, 0, 801} << 0 << 5000ll << 6000ll << none;
-        QTest::newRow("end past the stream")
-            << true << none << 0 << 5000ll << (qint64(1) << 40) << QList{3, 10, 1544, 500};
-        QTest::newRow("start past the stream") << true << none << 0 << 20000ll << 30000ll << none;
-        QTest::newRow("a silent frame in front")
-            << true << none << 0 << 100ll << 1000ll << QList{0, 1, 1252, 152};
-        QTest::newRow("half-size frames")
-            << false << none << 1105 << 0ll << 576ll << QList{0, 3, 1105, 47};
-        QTest::newRow("half-size frames, two for the overlap")
-            << false << QList{0, 0, 0, 100} << 0 << 3000ll << 4000ll << QList{2, 7, 1848, 32};
+        const auto row = [](const char* name, bool mpeg1, const QList<int>& reservoir,
+                            int startSkip, qint64 begin, qint64 end, const QList<int>& plan) {
+            QTest::newRow(name) << mpeg1 << reservoir << startSkip << begin << end << plan;
+        };
+        row("first frame", true, {}, 1105, 0, 1152, {0, 2, 1105, 47});
+        row("overlap only", true, {}, 0, 5000, 6000, {3, 6, 1544, 912});
+        row("reservoir in the frame before", true, {0, 0, 0, 300}, 0, 5000, 6000,
+            {2, 6, 2696, 912});
+        row("reservoir of a whole frame", true, {0, 0, 0, 400}, 0, 5000, 6000, {2, 6, 2696, 912});
+        row("one byte further", true, {0, 0, 0, 401}, 0, 5000, 6000, {1, 6, 3848, 912});
+        row("delay past 12 bits", true, {0, 0, 0, 801}, 0, 5000, 6000, {});
+        row("end past the stream", true, {}, 0, 5000, qint64(1) << 40, {3, 10, 1544, 500});
+        row("start past the stream", true, {}, 0, 20000, 30000, {});
+        row("a silent frame in front", true, {}, 0, 100, 1000, {0, 1, 1252, 152});
+        row("half-size frames", false, {}, 1105, 0, 576, {0, 3, 1105, 47});
+        row("half-size frames, two for the overlap", false, {0, 0, 0, 100}, 0, 3000, 4000,
+            {2, 7, 1848, 32});
     }
     void plans() {
         QFETCH(bool, mpeg1);
@@ -108,39 +100,29 @@ private Q_SLOTS:
         const auto cbr = [](int kbits, int channels) {
             return QStringList{"-ac", QString::number(channels), "-b:a", QString("%1k").arg(kbits)};
         };
-        const QList<int> mid{3, 2};
-        QTest::newRow("128k 44100 joint stereo")
-            << cbr(128, 2) << 44100 << mid << QList{128, 44100, 2} << "" << true;
-        QTest::newRow("320k 48000 stereo")
-            << cbr(320, 2) << 48000 << mid << QList{320, 48000, 2} << "" << true;
-        QTest::newRow("32k 22050 mono")
-            << cbr(32, 1) << 22050 << mid << QList{32, 22050, 1} << "" << true;
+        const auto row = [](const char* name, const QStringList& encoder, int rate,
+                            const QList<int>& save, bool copied, const QList<int>& cut = {3, 2},
+                            const QString& spoil = "") {
+            QTest::newRow(name) << encoder << rate << cut << save << spoil << copied;
+        };
+        const QStringList noLame = cbr(128, 2) + QStringList{"-write_xing", "0"};
+        row("128k 44100 joint stereo", cbr(128, 2), 44100, {128, 44100, 2}, true);
+        row("320k 48000 stereo", cbr(320, 2), 48000, {320, 48000, 2}, true);
+        row("32k 22050 mono", cbr(32, 1), 22050, {32, 22050, 1}, true);
         // Its reservoir reaches seven frames back here: more than 12 bits of delay.
-        QTest::newRow("32k 44100 stereo, delay past 12 bits")
-            << cbr(32, 2) << 44100 << mid << QList{32, 44100, 2} << "" << false;
-        QTest::newRow("from second 0")
-            << cbr(128, 2) << 44100 << QList{0, 2} << QList{128, 44100, 2} << "" << true;
-        QTest::newRow("to the end")
-            << cbr(128, 1) << 48000 << QList{6, 5} << QList{128, 48000, 1} << "" << true;
-        QTest::newRow("no LAME tag") << cbr(128, 2) + QStringList{"-write_xing", "0"} << 44100
-                                     << mid << QList{128, 44100, 2} << "" << true;
-        QTest::newRow("no LAME tag, from second 0")
-            << cbr(128, 2) + QStringList{"-write_xing", "0"} << 44100 << QList{0, 2}
-            << QList{128, 44100, 2} << "" << true;
-        QTest::newRow("tagged") << cbr(128, 2) + QStringList{"-metadata", "title=Копия"} << 44100
-                                << mid << QList{128, 44100, 2} << "" << true;
-        QTest::newRow("VBR") << QStringList{"-q:a", "4"} << 44100 << mid << QList{128, 44100, 2}
-                             << "" << false;
-        QTest::newRow("source changed")
-            << cbr(128, 2) << 44100 << mid << QList{128, 44100, 2} << "source" << false;
-        QTest::newRow("record damaged")
-            << cbr(128, 2) << 44100 << mid << QList{128, 44100, 2} << "record" << false;
-        QTest::newRow("other bit rate")
-            << cbr(128, 2) << 44100 << mid << QList{192, 44100, 2} << "" << false;
-        QTest::newRow("other rate")
-            << cbr(128, 2) << 44100 << mid << QList{128, 48000, 2} << "" << false;
-        QTest::newRow("other channels")
-            << cbr(128, 2) << 44100 << mid << QList{128, 44100, 1} << "" << false;
+        row("32k 44100 stereo, delay past 12 bits", cbr(32, 2), 44100, {32, 44100, 2}, false);
+        row("from second 0", cbr(128, 2), 44100, {128, 44100, 2}, true, {0, 2});
+        row("to the end", cbr(128, 1), 48000, {128, 48000, 1}, true, {6, 5});
+        row("no LAME tag", noLame, 44100, {128, 44100, 2}, true);
+        row("no LAME tag, from second 0", noLame, 44100, {128, 44100, 2}, true, {0, 2});
+        row("tagged", cbr(128, 2) + QStringList{"-metadata", "title=Копия"}, 44100, {128, 44100, 2},
+            true);
+        row("VBR", {"-q:a", "4"}, 44100, {128, 44100, 2}, false);
+        row("source changed", cbr(128, 2), 44100, {128, 44100, 2}, false, {3, 2}, "source");
+        row("record damaged", cbr(128, 2), 44100, {128, 44100, 2}, false, {3, 2}, "record");
+        row("other bit rate", cbr(128, 2), 44100, {192, 44100, 2}, false);
+        row("other rate", cbr(128, 2), 44100, {128, 48000, 2}, false);
+        row("other channels", cbr(128, 2), 44100, {128, 44100, 1}, false);
     }
     void cuts() {
         QFETCH(QStringList, encoder);
@@ -153,10 +135,9 @@ private Q_SLOTS:
                       wav = folder + "/temp.wav", out = folder + "/out.mp3";
         QVERIFY(QDir().mkpath(folder));
         // A tone and noise, different in each channel, for 8 s.
-        QVERIFY(testaudio::tone(
-            src, rate, 1, 8, encoder,
-            "0.4*sin(2*PI*1000*t)+0.2*random(0)|0.3*sin(2*PI*300*t)+0.3*random(1)"));
-        QCOMPARE(testaudio::run(kCodec, {"-i", src, "-f", "wav", wav}).exitCode, 0);
+        QVERIFY(tone(src, rate, 1, 8, encoder,
+                     "0.4*sin(2*PI*1000*t)+0.2*random(0)|0.3*sin(2*PI*300*t)+0.3*random(1)"));
+        QCOMPARE(run(kCodec, {"-i", src, "-f", "wav", wav}).exitCode, 0);
         QCOMPARE(QFile::exists(wav + ".source"), !encoder.contains("-q:a"));
         if (spoil == "source") { // the same size, touched a second later
             QFile f(src);
@@ -168,22 +149,18 @@ private Q_SLOTS:
         if (spoil == "record")
             QVERIFY(QFile(wav + ".source").resize(QFile(wav + ".source").size() - 5));
         const auto time = [](int s) { return QString("00:00:%1").arg(s, 2, 10, QChar('0')); };
-        const testaudio::Run r =
-            testaudio::run(kCodec, {"-i", wav, "-t", time(cut[1]), "-ss", time(cut[0]), "-ab",
-                                    QString::number(save[0]), "-ar", QString::number(save[1]),
-                                    "-ac", QString::number(save[2]), out});
+        const Run r = run(kCodec, {"-i", wav, "-t", time(cut[1]), "-ss", time(cut[0]), "-ab",
+                                   QString::number(save[0]), "-ar", QString::number(save[1]), "-ac",
+                                   QString::number(save[2]), out});
         QVERIFY(r.exitCode == 0);
         QCOMPARE(QString(r.output).split('\n').contains("copied"), copied);
         const QStringList title{
             "-v", "error", "-show_entries", "format_tags=title", "-of", "default=nw=1:nk=1", out};
         if (encoder.contains("-metadata")) // the tags travel into a copy as into an encode
-            QCOMPARE(QString(testaudio::run("ffprobe", title).output).trimmed(), "Копия");
-
+            QCOMPARE(QString(run("ffprobe", title).output).trimmed(), "Копия");
         // The source's own decode over the stretch, against the cut's.
-        const testaudio::Audio whole = testaudio::decode(src), mine = testaudio::decode(out);
-        const qsizetype from = qsizetype(cut[0]) * save[1],
-                        to = std::min<qsizetype>(qsizetype(cut[0] + cut[1]) * save[1],
-                                                 qsizetype(8) * save[1]);
+        const Audio whole = decode(src), mine = decode(out);
+        const qsizetype from = cut[0] * save[1], to = std::min(cut[0] + cut[1], 8) * save[1];
         QCOMPARE(mine.frames(), to - from);
         if (!copied)
             return; // encoded: judged by the transcoder's signal suite
