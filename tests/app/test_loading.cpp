@@ -129,6 +129,8 @@ private Q_SLOTS:
         row("folder not writable", "run:-i @/short.wav -f wav /proc/sys/vm/o.wav",
             "Quillet can't write into the output folder.");
         row("disk full", "save:disk.full.x.wav", "The output folder's disk is full.");
+        row("disk full, encoded", "run:-i @/short.wav -t 00:00:01 -ss 00:00:01 @/out/o.full.mp3",
+            "The output folder's disk is full.");
         row("name too long", second + "@/out/" + QString(252, u'n') + ".wav",
             "The name of the cut is too long for the output folder.");
         row("empty stretch", "run:-i @/short.wav -t 00:00:00 -ss 00:00:01 @/out/o.wav",

@@ -160,6 +160,21 @@ private Q_SLOTS:
                  qPrintable("length" + numbers));
     }
 
+    // The bit rate chosen is the one written: 3 s of MP3 hold it, with a header frame or two.
+    void bitRates() {
+        for (const int kbits : {64, 128, 320}) {
+            const QString out = src(QString("rate%1.mp3").arg(kbits));
+            const Run r =
+                run(kCodec, {"-i", src("temp.wav"), "-t", "00:00:03", "-ss", "00:00:05", "-ab",
+                             QString::number(kbits), "-ar", "44100", "-ac", "2", out});
+            const double ratio = QFileInfo(out).size() * 8.0 / (3 * kbits * 1000);
+            QVERIFY2(
+                r.exitCode == 0 && ratio > 1 && ratio < 1.05,
+                qPrintable(
+                    QString("%1 kbit/s: %2 times that %3").arg(kbits).arg(ratio).arg(r.errors)));
+        }
+    }
+
     // A ramp whose sample n holds n, cut at 8000 Hz mono: exactly the marked samples in the
     // canonical WAV, and progress lines on standard output.
     void exactCuts_data() {
