@@ -30,6 +30,7 @@ class Fault:
         self.file = None
         self.tests = None
         self.hunks = []  # [(original, replacement)]
+        self.section = ""  # the comment lines of the list above the fault
 
 
 def parse_faults(path):
@@ -38,6 +39,7 @@ def parse_faults(path):
     faults = []
     fault = None
     minus, plus = [], []
+    section, in_heading = [], False
 
     def close_hunk():
         nonlocal minus, plus
@@ -54,6 +56,8 @@ def parse_faults(path):
                 close_hunk()
             ident, _, description = raw[3:].strip().partition(" ")
             fault = Fault(ident, description.strip(), where)
+            fault.section = " ".join(section)
+            in_heading = False
             faults.append(fault)
         elif raw.startswith("-") or raw.startswith("+"):
             if fault is None:
@@ -78,6 +82,13 @@ def parse_faults(path):
         elif raw.strip() == "" or raw.startswith("#"):
             if fault:
                 close_hunk()
+            if raw.startswith("#"):
+                # A block of comment lines after a fault is the heading of the faults below it.
+                if not in_heading:
+                    section = []
+                in_heading = True
+                if not raw.startswith("# ---"):
+                    section.append(raw[1:].strip())
         else:
             sys.exit(f"{where}: not a fault line: {raw!r}")
     if fault:
@@ -156,10 +167,15 @@ def write_touched(path, text):
 def main():
     parser = argparse.ArgumentParser(description="Plants the faults of scripts/mutants.txt.")
     parser.add_argument("--only", help="comma-separated fault ids")
+    parser.add_argument("--section", help="just the faults under a heading holding this text")
     parser.add_argument("--keep", action="store_true", help="keep the scratch copy and build")
     args = parser.parse_args()
 
     faults = parse_faults(FAULTS)
+    if args.section:
+        faults = [f for f in faults if args.section in f.section]
+        if not faults:
+            sys.exit(f"no faults under a heading holding '{args.section}'")
     if args.only:
         wanted = [i for i in args.only.split(",") if i]
         unknown = [i for i in wanted if i not in {f.ident for f in faults}]

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Plants each fault of scripts/mutants.txt in turn into a scratch copy of the tracked sources,
 # rebuilds, runs the tests the fault names and tells which faults the suite catches.
-# Usage: bash scripts/mutants.sh [--only ID[,ID...]] [--keep]
-#   --only  run just these faults
-#   --keep  keep the scratch copy and its build (a later run then builds incrementally)
+# Usage: bash scripts/mutants.sh [--only ID[,ID...]] [--section TEXT] [--keep]
+#   --only     run just these faults
+#   --section  run just the faults under a heading of the list that holds TEXT
+#   --keep     keep the scratch copy and its build (a later run then builds incrementally)
 # The scratch folder is ${QUILLET_MUTANTS_DIR:-${TMPDIR:-/tmp}/quillet-mutants-<worktree folder name>}.
 set -uo pipefail
 cd "$(dirname "$0")/.."
