@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -23,6 +24,14 @@ template <typename... T> void columns(const std::array<const char*, sizeof...(T)
 namespace testaudio {
 
 inline const QString kCodec = QStringLiteral(QUILLET_BUILD_DIR "/codec.dll");
+
+// The base of a suite that runs codec.dll: a folder of its own for what the runs read and write.
+class CodecTest : public QObject {
+protected:
+    QTemporaryDir dir_;
+    QString src(const QString& name) const { return dir_.filePath(name); }
+    bool ready() const { return dir_.isValid() && QFile::exists(kCodec); }
+};
 
 inline QByteArray contents(const QString& path) {
     QFile f(path);

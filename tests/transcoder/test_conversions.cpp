@@ -4,7 +4,6 @@
 #include "tests/support/wav_bytes.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 using namespace testaudio;
 
@@ -58,14 +57,12 @@ bool makeInput(const QString& in, Input input, int rate, int channels) {
 
 Q_DECLARE_METATYPE(Input)
 
-class TestConversions : public QObject {
+class TestConversions : public testaudio::CodecTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString src(const QString& name) const { return dir_.filePath(name); }
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(dir_.isValid() && QFile::exists(kCodec));
+        QVERIFY(ready());
         QVERIFY(
             ffmpeg({"-f", "lavfi", "-i", "color=red:s=64x64", "-frames:v", "1", src("cover.png")}));
     }

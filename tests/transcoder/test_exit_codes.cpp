@@ -4,20 +4,17 @@
 #include "tests/support/wav_bytes.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <csignal>
 
 using namespace testaudio;
 
-class TestExitCodes : public QObject {
+class TestExitCodes : public testaudio::CodecTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString src(const QString& name) const { return dir_.filePath(name); }
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(dir_.isValid() && QFile::exists(kCodec));
+        QVERIFY(ready());
         std::signal(SIGPIPE, SIG_IGN); // a transcoder that fails early fails the test, not ends it
         QVERIFY(
             ffmpeg({"-f", "lavfi", "-i", "color=red:s=64x64", "-frames:v", "1", src("cover.png")}));

@@ -5,7 +5,6 @@
 #include "transcoder/source_record.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 using namespace transcoder;
 using namespace testaudio;
@@ -32,9 +31,8 @@ std::optional<mp3::Layout> scanFile(const QByteArray& bytes) {
 }
 } // namespace
 
-class TestMp3Copy : public QObject {
+class TestMp3Copy : public testaudio::CodecTest {
     Q_OBJECT
-    QTemporaryDir dir_;
 
 private Q_SLOTS:
     // Frames [first, end), samples to skip and padding; {} where the cut cannot be copied.

@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 
 using namespace transcoder;
 using namespace testaudio;
@@ -115,11 +114,9 @@ using Spoil = QByteArray (*)(const QByteArray&);
 
 Q_DECLARE_METATYPE(Spoil)
 
-class TestTags : public QObject {
+class TestTags : public testaudio::CodecTest {
     Q_OBJECT
-    QTemporaryDir dir_;
     Fields full_; // every field, the title in three scripts
-    QString src(const QString& name) const { return dir_.filePath(name); }
     static int codec(const QStringList& args) { return run(kCodec, args).exitCode; }
     // ffmpeg's -metadata options for the fields, keys renamed as the source holds them.
     QStringList metadata(const Fields& fields, const Fields& rename = {}) const {
@@ -131,7 +128,7 @@ class TestTags : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(dir_.isValid() && QFile::exists(kCodec));
+        QVERIFY(ready());
         full_ = {{"title", kTitle},        {"artist", "Artist A"},
                  {"album", "Album B"},     {"album_artist", "Band C"},
                  {"date", "2019-05-03"},   {"track", "3/9"},
