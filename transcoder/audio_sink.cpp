@@ -21,13 +21,6 @@ namespace transcoder {
 
 namespace {
 
-// A write of the muxer that failed: FFmpeg passes on the system's error number.
-Failure writeError(const std::string& path, int avError) {
-    const int error = avError < 0 && AVUNERROR(avError) < 4096 ? AVUNERROR(avError) : EIO;
-    return Failure(writeFailureCode(error),
-                   "cannot write '" + path + "': " + avErrorWords(avError));
-}
-
 class WavSink final : public AudioSink {
 public:
     WavSink(int fd, const std::string& path, int sampleRate, int channels, const Tags* tags)
@@ -108,7 +101,7 @@ public:
         static const Tags kNoTags;
         addTags(muxer_.get(), settings.container, tags ? *tags : kNoTags);
         if (int rc = avformat_write_header(muxer_.get(), nullptr); rc < 0)
-            throw writeError(path, rc);
+            throw avWriteFailure(path, rc);
 
         frameSize_ = encoder_->frame_size > 0 ? encoder_->frame_size : 1024;
         primed_ = settings.container == Container::Wma;
@@ -144,10 +137,10 @@ public:
             encodeFromFifo(left);
         send(nullptr);
         if (int rc = av_write_trailer(muxer_.get()); rc < 0)
-            throw writeError(path_, rc);
+            throw avWriteFailure(path_, rc);
         avio_flush(muxer_->pb);
         if (const int rc = muxer_->pb->error; rc < 0)
-            throw writeError(path_, rc);
+            throw avWriteFailure(path_, rc);
     }
 
 private:
@@ -178,7 +171,7 @@ private:
             av_packet_rescale_ts(packet_.get(), encoder_->time_base, stream_->time_base);
             packet_->stream_index = stream_->index;
             if (int wrc = av_interleaved_write_frame(muxer_.get(), packet_.get()); wrc < 0)
-                throw writeError(path_, wrc);
+                throw avWriteFailure(path_, wrc);
         }
     }
 

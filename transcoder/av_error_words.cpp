@@ -1,7 +1,5 @@
 #include "transcoder/av_error_words.h"
 
-#include "transcoder/failure.h"
-
 extern "C" {
 #include <libavutil/error.h>
 }
@@ -36,6 +34,12 @@ std::string avErrorWords(int avError) {
     if (avError < 0 && AVUNERROR(avError) < 4096)
         return systemErrorWords(AVUNERROR(avError));
     return "an unknown fault";
+}
+
+Failure avWriteFailure(const std::string& path, int avError) {
+    const int error = avError < 0 && AVUNERROR(avError) < 4096 ? AVUNERROR(avError) : EIO;
+    return Failure(writeFailureCode(error),
+                   "cannot write '" + path + "': " + avErrorWords(avError));
 }
 
 } // namespace transcoder

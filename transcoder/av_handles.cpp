@@ -1,7 +1,5 @@
 #include "transcoder/av_handles.h"
 
-#include "transcoder/av_error_words.h"
-
 #include <new>
 
 extern "C" {
@@ -60,10 +58,6 @@ PacketPtr makePacket() {
     if (!packet)
         throw std::bad_alloc();
     return packet;
-}
-
-std::string avErrorText(int code) {
-    return avErrorWords(code);
 }
 
 } // namespace transcoder

@@ -56,8 +56,4 @@ using AvBufferPtr = std::unique_ptr<unsigned char, AvFreeDeleter>;
 FramePtr makeFrame();   // throws std::bad_alloc
 PacketPtr makePacket(); // throws std::bad_alloc
 
-// Plain words for an FFmpeg error code, as avErrorWords gives them; FFmpeg's own texts never
-// reach a user.
-std::string avErrorText(int code);
-
 } // namespace transcoder

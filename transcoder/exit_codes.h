@@ -32,7 +32,9 @@ enum class ExitCode : int {
 
 // What the transcoder writes on standard output besides "progress 0.370": one line per setting
 // it had to replace, "substituted <setting> <asked> <used>" with the setting "rate" (Hz),
-// "bitrate" (bit/s) or "channels".
+// "bitrate" (bit/s) or "channels"; and "copied" when an MP3 cut was made from the source's
+// frames, without encoding.
 inline constexpr char kSubstitutedPrefix[] = "substituted ";
+inline constexpr char kCopiedLine[] = "copied";
 
 } // namespace transcoder

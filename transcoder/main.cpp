@@ -61,9 +61,8 @@ int main(int argc, char** argv) {
     // Each kind of failure has its exit code, the window's only clue to what went wrong; the
     // line on standard error is the detail it shows after its own sentence.
     try {
-        // "copied": the MP3 cut was made from the source's frames, without encoding.
         if (transcoder::transcode(*parsed.request, std::cout, report))
-            std::printf("copied\n");
+            std::printf("%s\n", transcoder::kCopiedLine);
         print(1.0);
     } catch (const transcoder::Failure& failure) {
         return exitWith(failure.code(), failure.what());

@@ -53,12 +53,9 @@ std::optional<mp3::Layout> scan(SourceFile& file, std::int64_t size) {
     return file.good() ? mp3::scanConstantBitRate(size, file.reader()) : std::nullopt;
 }
 
-// A write of the muxer that failed: FFmpeg passes on the system's error number.
 void check(int rc, const std::string& path) {
-    if (rc < 0) {
-        const int error = AVUNERROR(rc) < 4096 ? AVUNERROR(rc) : EIO;
-        throw Failure(writeFailureCode(error), "cannot write '" + path + "': " + avErrorWords(rc));
-    }
+    if (rc < 0)
+        throw avWriteFailure(path, rc);
 }
 
 // Samples a decoder drops from the packet's decode: at its start and at its end.

@@ -16,7 +16,7 @@ namespace transcoder {
 
 // Writes the cut from the source's frames and returns true when the request allows it;
 // returns false, having written nothing, when it does not (the caller then encodes from the
-// WAV). Throws std::runtime_error when writing the output fails.
+// WAV). Throws Failure when writing the output fails.
 bool copyMp3Frames(const Request& request, const ProgressFn& progress);
 
 // After a conversion into wavPath: records the input beside the WAV when it is a CBR MP3 that

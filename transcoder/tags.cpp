@@ -423,9 +423,11 @@ CompanionOutput::CompanionOutput(const std::string& wavPath, const Tags& tags)
         return;
     temporary_.emplace(target_);
     const std::string bytes = encodeCompanion(tags);
-    if (!platform::writeAt(temporary_->descriptor(), bytes.data(), bytes.size(), 0))
-        throw Failure(writeFailureCode(errno),
-                      "cannot write '" + temporary_->path() + "': " + systemErrorWords(errno));
+    if (!platform::writeAt(temporary_->descriptor(), bytes.data(), bytes.size(), 0)) {
+        const int error = errno;
+        throw Failure(writeFailureCode(error),
+                      "cannot write '" + temporary_->path() + "': " + systemErrorWords(error));
+    }
 }
 
 void CompanionOutput::commit() {
@@ -435,9 +437,11 @@ void CompanionOutput::commit() {
     }
     bool folder = false;
     if (platform::inspect(target_, &folder) == 0 && !folder &&
-        !platform::removeFile(target_.c_str()))
+        !platform::removeFile(target_.c_str())) {
+        const int error = errno;
         throw Failure(ExitCode::WriteFailed,
-                      "cannot remove '" + target_ + "': " + systemErrorWords(errno));
+                      "cannot remove '" + target_ + "': " + systemErrorWords(error));
+    }
 }
 
 void CompanionOutput::withdraw() {
