@@ -151,9 +151,12 @@ void Form1::LoadMedia(QString FileName) {
             ProgressBar1->setValue(std::min(point, bound));
         });
         if (!takeIncomingWav()) {
-            // The loaded file stays, its stream opened again from the start.
+            // The loaded file stays, its stream opened again from the start; where even it could
+            // not be put back, nothing is loaded any more and the window says so.
             if (QFile::exists(tempWavPath()))
                 hStream = static_cast<std::int32_t>(openTempStream().handle);
+            else
+                replaced = true;
             fail(QStringLiteral("Can't replace %1.").arg(tempWavPath()));
         }
         replaced = true;
