@@ -60,7 +60,7 @@ StartupFailure deviceFailure() {
 void removeLeftovers(const QString& folder) {
     const QDir dir(folder);
     QFile::remove(dir.filePath(QStringLiteral("coder.exe")));
-    QFile::remove(dir.filePath(QStringLiteral("temp-source"))); // a link to a non-UTF-8 name
+    QFile::remove(sourceLinkIn(folder)); // a link to a non-UTF-8 name
     for (const QString& wav : {tempWavIn(folder), incomingWavIn(folder)}) {
         removeConverted(wav);
         removeConverted(convertedAside(wav)); // set aside by a replace cut short

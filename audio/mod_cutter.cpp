@@ -27,7 +27,7 @@ public:
 #ifndef Q_OS_WIN
         if (!holdsRawBytes(path))
             return;
-        m_path = workingFolder() + QDir::separator() + QStringLiteral("temp-source");
+        m_path = sourceLinkIn(workingFolder());
         QFile::remove(m_path);
         if (::symlink(localBytesOf(path).constData(), QFile::encodeName(m_path).constData()) != 0)
             fail(QStringLiteral("Can't link %1 to %2.").arg(m_path, shownPath(path)));

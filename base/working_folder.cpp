@@ -42,6 +42,10 @@ QString incomingWavIn(const QString& folder) {
     return folder + QDir::separator() + QStringLiteral("temp-new.wav");
 }
 
+QString sourceLinkIn(const QString& folder) {
+    return folder + QDir::separator() + QStringLiteral("temp-source");
+}
+
 QString incomingWavPath() {
     return incomingWavIn(workingFolder());
 }

@@ -27,3 +27,5 @@ QString tempWavPath();
 // converted and scanned.
 QString incomingWavIn(const QString& folder);
 QString incomingWavPath();
+// The link through which the transcoder reaches a file whose name is not UTF-8, for one run.
+QString sourceLinkIn(const QString& folder);
